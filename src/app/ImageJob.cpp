@@ -1,0 +1,180 @@
+#include "app/ImageJob.h"
+
+#include <limits>
+#include <new>
+#include <string>
+
+#include "app/RunEnded.h"
+#include "platform/Platform.h"
+
+namespace {
+
+// At most this many progress marks are printed, one per strip read.
+constexpr int32_t kMostMarks = 70;
+// Room for rows that a short last strip leaves unfilled, beyond what the file's bytes fill.
+constexpr uint64_t kUnfilledAllowance = uint64_t{16} << 20;
+
+}  // namespace
+
+ImageJob::ImageJob(Console& console) : console_(console), file(console) {
+    file.readHeader();
+    file.readDirectory();
+    file.readTags();
+    allocateRaster(file.ImageLength, file.ImageWidth);
+    file.readStripOffsets();
+    file.readStripByteCounts();
+    readAllStrips();
+    dispatchOption();
+    writeOutput();
+}
+
+ImageJob::~ImageJob() {
+    releaseRows();
+    console_.line("Press any key to continue");
+    console_.endLine();
+    console_.waitKey();
+    console_.line("Done");
+}
+
+// Every size here comes from the file, so it is checked in 64 bits against what the
+// machine has and against what the file's bytes could fill, before anything is allocated.
+void ImageJob::allocateRaster(uint32_t count, uint32_t width) {
+    std::string size = std::to_string(width) + " x " + std::to_string(count) + " pixels";
+    if (width == 0) {
+        endRun(console_, {"ImageWidth is 0, so the image has no pixels", "exiting program"});
+    }
+    constexpr uint32_t kLargest = std::numeric_limits<int32_t>::max() - 1;
+    uint64_t pixels = (uint64_t{count} + 1) * width;
+    uint64_t bytes = pixels * sizeof(uint32_t) + (uint64_t{count} + 1) * sizeof(uint32_t*);
+    uint64_t memory = platform::physicalMemory();
+    if (width > kLargest || count > kLargest || (memory > 0 && bytes > memory)) {
+        endRun(console_, {"The image of " + size + " needs more memory than this machine has",
+                          "exiting program"});
+    }
+    uint64_t fillable = file.inputSize() / 3 + width;
+    if (pixels * sizeof(uint32_t) > fillable * sizeof(uint32_t) + kUnfilledAllowance) {
+        endRun(console_, {"The image of " + size + " is far larger than the file's " +
+                              std::to_string(file.inputSize()) + " bytes can fill",
+                          "exiting program"});
+    }
+    try {
+        rows.allocate(count, width);
+    } catch (const std::bad_alloc&) {
+        endRun(console_, {"Not enough memory for the image of " + size, "exiting program"});
+    }
+}
+
+void ImageJob::releaseRows() {
+    rows.release();
+}
+
+void ImageJob::readAllStrips() {
+    console_.endLine();
+    console_.line("Reading strip data.  O(n^2) file i/o operation. This will take a moment.");
+    console_.endLine();
+    auto lastStrip = static_cast<int32_t>(file.NumberStripOffsets - 1);
+    file.openStrips();
+    for (stripIndex = 0; stripIndex < lastStrip; ++stripIndex) {
+        file.readStrip(stripIndex, rows.rows());
+        if (stripIndex < kMostMarks) {
+            console_.print("x");
+            console_.flush();
+        }
+    }
+    file.readLastStrip(stripIndex, rows.rows());
+    file.closeStrips();
+    console_.endLine();
+    console_.endLine();
+}
+
+void ImageJob::dispatchOption() {
+    words.option = file.settingsCopy.option();
+    switch (words.option) {
+        case 1:
+            runKeepList();
+            break;
+        case 2:
+            runBandFilter();
+            break;
+        case 3:
+            runContourCleanUp();
+            break;
+        case 4:
+            runRedCast();
+            break;
+        default:
+            console_.line("In default--Error");
+            break;
+    }
+}
+
+void ImageJob::runKeepList() {
+    const SettingsCopy& settings = file.settingsCopy;
+    for (int n = 0; n < 5; ++n) {
+        words.keys1to5[n] = static_cast<uint32_t>(settings.keepColour(n));
+        words.keys6to10[n] = static_cast<uint32_t>(settings.keepColour(n + 5));
+    }
+    words.replacement = PixelFilter::kRemoved;
+    const auto& k = words.keys1to5;
+    const auto& l = words.keys6to10;
+    filter.keepColours(rows.rows(), k[0], k[1], k[2], k[3], k[4], l[0], l[1], l[2], l[3], l[4],
+                       words.replacement, width(), height());
+}
+
+void ImageJob::runBandFilter() {
+    const SettingsCopy& settings = file.settingsCopy;
+    words.replacement = PixelFilter::kRemoved;
+    console_.print("low_filter is: ");
+    console_.print(static_cast<uint32_t>(settings.lowFilter()));
+    console_.endLine();
+    filter.removeBand(rows.rows(), static_cast<uint32_t>(settings.lowFilter()),
+                      static_cast<uint32_t>(settings.highFilter()), words.replacement, width(),
+                      height(), console_);
+}
+
+void ImageJob::markColoured() {
+    words.paint = PixelFilter::kMarker;
+    filter.paintColoured(rows.rows(), width(), height(), words.paint);
+}
+
+void ImageJob::runContourCleanUp() {
+    markColoured();
+    words.keys1to5[0] = PixelFilter::kMarker;
+    words.keys1to5[1] = PixelFilter::kWhite;
+    words.replacement = PixelFilter::kRemoved;
+    filter.removeSpecks(rows.rows(), words.keys1to5[0], words.keys1to5[1], words.replacement,
+                        width(), height());
+    filter.thickenMarkers(rows.rows(), width(), height());
+    words.paint = PixelFilter::kBlack;
+    filter.paintColoured(rows.rows(), width(), height(), words.paint);
+}
+
+void ImageJob::runRedCast() {
+    filter.dampRedCast(rows.rows(), width(), height());
+}
+
+// A run that stops while writing leaves the output empty rather than half-written.
+void ImageJob::writeOutput() {
+    try {
+        file.copyPrefix();
+        writeAllStrips();
+        file.copyTail();
+    } catch (const RunEnded&) {
+        file.output.discard();
+        throw;
+    }
+}
+
+void ImageJob::writeAllStrips() {
+    auto lastStrip = static_cast<int32_t>(file.NumberStripOffsets - 1);
+    file.openStripOutput();
+    for (int32_t strip : file.stripsInFileOrder()) {
+        stripIndex = strip;
+        if (stripIndex < lastStrip) {
+            file.writeStrip(stripIndex, rows.rows());
+        } else {
+            file.writeLastStrip(stripIndex, rows.rows());
+        }
+    }
+    file.closeStripOutput();
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "app/PixelRaster.h"
+#include "dialogue/Console.h"
+#include "filters/PixelFilter.h"
+#include "tiff/TifFile.h"
+
+// One run: one input, one option, one output. Construction performs every stage in a fixed
+// order; destruction releases the image and holds the console open for a last key press.
+// A fatal check ends construction early, so the closing lines are skipped.
+class ImageJob {
+  public:
+    explicit ImageJob(Console& console);
+    ~ImageJob();
+    ImageJob(const ImageJob&) = delete;
+    ImageJob& operator=(const ImageJob&) = delete;
+
+  private:
+    // The filter parameter words, filled by an option's stage just before its filter runs.
+    struct FilterWords {
+        std::array<uint32_t, 5> keys1to5{};
+        uint32_t replacement = 0;
+        uint32_t spare = 0;
+        uint32_t paint = 0;
+        std::array<uint32_t, 5> keys6to10{};
+        int32_t option = 0;
+    };
+
+    void allocateRaster(uint32_t count, uint32_t width);
+    void releaseRows();
+    void readAllStrips();
+    void dispatchOption();
+    void runKeepList();
+    void runBandFilter();
+    void runContourCleanUp();
+    void markColoured();
+    void runRedCast();
+    void writeOutput();
+    void writeAllStrips();
+
+    int32_t width() const { return static_cast<int32_t>(file.ImageWidth); }
+    int32_t height() const { return static_cast<int32_t>(file.ImageLength); }
+
+    Console& console_;
+    PixelRaster rows;
+    int32_t stripIndex = 0;
+    FilterWords words;
+    TifFile file;
+    PixelFilter filter;
+};

@@ -1,0 +1,10 @@
+#include "app/RunEnded.h"
+
+#include "dialogue/Console.h"
+
+void endRun(Console& console, std::initializer_list<std::string_view> lines) {
+    for (std::string_view text : lines) {
+        console.line(text);
+    }
+    throw RunEnded{};
+}

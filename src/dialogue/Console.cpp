@@ -1,0 +1,111 @@
+#include "dialogue/Console.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "app/RunEnded.h"
+
+namespace {
+
+constexpr int kEnd = std::char_traits<char>::eof();
+
+bool isSpace(int c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+bool isDigit(int c) {
+    return c >= '0' && c <= '9';
+}
+
+}  // namespace
+
+Console::Console(std::istream& in, std::ostream& out, std::function<void()> keyWait)
+    : in_(in), out_(out), keyWait_(std::move(keyWait)) {}
+
+void Console::waitKey() {
+    out_.flush();
+    keyWait_();
+}
+
+void Console::inputEnded() {
+    endRun(*this, {"Console input ended before the dialogue was complete; exiting program"});
+}
+
+bool Console::readNumber(int32_t& value) {
+    out_.flush();
+    int c = in_.peek();
+    while (isSpace(c)) {
+        in_.get();
+        c = in_.peek();
+    }
+    if (c == kEnd) {
+        inputEnded();
+    }
+    bool negative = false;
+    if (c == '+' || c == '-') {
+        in_.get();
+        if (!isDigit(in_.peek())) {
+            in_.clear();
+            in_.putback(static_cast<char>(c));
+            return false;
+        }
+        negative = c == '-';
+    } else if (!isDigit(c)) {
+        return false;
+    }
+    int64_t magnitude = 0;
+    constexpr int64_t kLimit = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+    while (isDigit(in_.peek())) {
+        magnitude = std::min(kLimit, magnitude * 10 + (in_.get() - '0'));
+    }
+    in_.clear();
+    int64_t signedValue = negative ? -magnitude : magnitude;
+    value = static_cast<int32_t>(std::clamp<int64_t>(
+        signedValue, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
+    return true;
+}
+
+int Console::takeLineEnd(int c) {
+    if (c == '\r' && in_.peek() == '\n') {
+        return in_.get();
+    }
+    return c;
+}
+
+void Console::readLine(AnswerBuffer& buffer) {
+    out_.flush();
+    size_t length = 0;
+    int c = takeLineEnd(in_.get());
+    if (c == kEnd) {
+        inputEnded();
+    }
+    while (c != '\n' && c != kEnd) {
+        if (length < buffer.size() - 1) {
+            buffer[length++] = static_cast<char>(c);
+        }
+        c = takeLineEnd(in_.get());
+    }
+    buffer[length] = '\0';
+    in_.clear();
+}
+
+void Console::discardCharacter() {
+    out_.flush();
+    if (takeLineEnd(in_.get()) == kEnd) {
+        inputEnded();
+    }
+}
+
+std::string Console::readName() {
+    out_.flush();
+    std::string name;
+    int c = takeLineEnd(in_.get());
+    if (c == kEnd) {
+        inputEnded();
+    }
+    while (c != '\n' && c != kEnd) {
+        name.push_back(static_cast<char>(c));
+        c = takeLineEnd(in_.get());
+    }
+    in_.clear();
+    return name;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <istream>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+// The program's only way to the user: typed lines in, text out, and the key wait.
+// Tests hand it string streams and a key wait that does nothing.
+class Console {
+  public:
+    using AnswerBuffer = std::array<char, 40>;
+
+    Console(std::istream& in, std::ostream& out, std::function<void()> keyWait);
+
+    void print(std::string_view text) { out_ << text; }
+    void print(uint32_t number) { out_ << number; }
+    void endLine() { out_ << '\n' << std::flush; }
+    void line(std::string_view text) {
+        print(text);
+        endLine();
+    }
+    void flush() { out_.flush(); }
+    void waitKey();
+
+    // Skips white space, line ends included, then takes an optional sign and decimal digits.
+    // When no number starts there, nothing is consumed and false is returned. A number
+    // beyond the 32-bit range is stored as the nearest 32-bit bound.
+    bool readNumber(int32_t& value);
+
+    // Takes the rest of the current line and its end; stores at most 39 characters and a
+    // terminator, leaving the positions after the terminator as they were.
+    void readLine(AnswerBuffer& buffer);
+
+    // Consumes one character; a CR LF line end counts as one character.
+    void discardCharacter();
+
+    // Takes a whole line as typed, without its line end, which is consumed.
+    std::string readName();
+
+  private:
+    int takeLineEnd(int c);
+    [[noreturn]] void inputEnded();
+
+    std::istream& in_;
+    std::ostream& out_;
+    std::function<void()> keyWait_;
+};

@@ -1,0 +1,57 @@
+#include "dialogue/Console.h"
+#include "tiff/InputFile.h"
+#include "tiff/OutputFile.h"
+
+namespace {
+
+void showPrompt(Console& console, std::string_view what, std::string_view example) {
+    console.print("\n\nInput the name of the ");
+    console.print(what);
+    console.print(" TIF file\n\n");
+    console.print("Please type in the complete file name including");
+    console.print(" the directory path\n");
+    console.print("for example: c:\\");
+    console.print(example);
+    console.print("\n\n");
+}
+
+void askAgain(Console& console, const std::string& report) {
+    console.line(report);
+    console.print("Please try again.");
+    console.endLine();
+    console.endLine();
+}
+
+}  // namespace
+
+// The first character of the line after the settings is dropped: the user answers the
+// key wait with Enter, and that line end must not become an empty file name.
+void InputFile::askName(Console& console) {
+    console.discardCharacter();
+    for (;;) {
+        showPrompt(console, "input", "infile.TIF");
+        name = console.readName();
+        if (opens()) {
+            return;
+        }
+        askAgain(console, "**Cannot open" + name + "**");
+    }
+}
+
+// Appending a new image after an old one would leave a file whose visible image is the old
+// one, so an output that already holds data is refused.
+void OutputFile::askName(Console& console) {
+    for (;;) {
+        showPrompt(console, "output", "outfile.TIF");
+        name = console.readName();
+        int64_t size = sizeOnDisk();
+        if (size == 0) {
+            return;
+        }
+        if (size < 0) {
+            askAgain(console, "**Cannot open" + name + "**");
+        } else {
+            askAgain(console, "**" + name + " already holds data and will not be written**");
+        }
+    }
+}

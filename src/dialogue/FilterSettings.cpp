@@ -1,0 +1,175 @@
+#include "dialogue/FilterSettings.h"
+
+#include <cmath>
+#include <string>
+#include <string_view>
+
+namespace {
+
+constexpr std::array<std::string_view, 38> kBanner = {
+    "\t*************************************************",
+    "\t*                                               *",
+    "\t*           Welcome to VELSTRAM                 *",
+    "\t*                                               *",
+    "\t*   Map preparation for raster-to-vector work   *",
+    "\t*   Reads and writes 24-bit RGB TIFF images     *",
+    "\t*   from the console, one image per run.        *",
+    "\t*                                               *",
+    "\t*   The program accepts as input 24-bit RGB     *",
+    "\t*   .tif files and filters out all layers       *",
+    "        *   except contour lines for R2V conversion.    *",
+    "        *                                               *",
+    "\t*   Option (1) allows screening of ten discrete *",
+    "\t*   RGB color values.  When prompted, key in    *",
+    "        *   the RRGGBB hex number equivalents           *",
+    "\t*   of the colors that you want to * keep *.    *",
+    "\t*   For example, a typical green color might    *",
+    "\t*   be c9ea9d.  Note: key in exactly six        *",
+    "\t*   hex digits. More digits will be ignored.    *",
+    "        *   Less will result in the wrong colors being  *",
+    "\t*   removed.( Enter 0 if you run out of colors.)*",
+    "\t*                                               *",
+    "\t*   Option (2) allows specification of a filter *",
+    "\t*   band or range instead of discrete values.   *",
+    "\t*   Key in a lower and higher RRGGBB value.     *",
+    "\t*   VELSTRAM will remove all values between     *",
+    "\t*   the lower and upper values. (Use hex.)      *",
+    "\t*                                               *",
+    "\t*   After all unwanted colors are filtered,     *",
+    "\t*   and the file is hand-cleaned and corrected, *",
+    "\t*   run option (3).                             *",
+    "\t*                                               *",
+    "\t*   Option (4) is for filtering the unnatural   *",
+    "\t*   red color resulting from the sub-visible    *",
+    "\t*   range of the sensor used to record DOQQ     *",
+    "\t*   images.                                     *",
+    "\t*                                               *",
+    "\t*************************************************",
+};
+
+constexpr std::array<std::string_view, 4> kMenu = {
+    "\n\nIf you want to screen discreet values, input 1;",
+    "if you want to screen by inverted velstram method, input 2;",
+    "if you want to clean and image process the countours, input 3",
+    "if you want to remove the redeye from DOQQs, input 4",
+};
+
+// The option loop gives up after this many re-prompts have been printed.
+constexpr int kMostReprompts = 100;
+
+bool isMenuOption(int32_t option) {
+    return option >= 1 && option <= 4;
+}
+
+void printWord(Console& console, int32_t word) {
+    console.print(static_cast<uint32_t>(word));
+}
+
+}  // namespace
+
+void FilterSettings::showBanner(Console& console) {
+    for (std::string_view text : kBanner) {
+        console.line(text);
+    }
+    console.endLine();
+    console.endLine();
+    console.line("  Press any key to continue");
+    console.waitKey();
+}
+
+void FilterSettings::askSettings(Console& console) {
+    askOption(console);
+    if (option == 1) {
+        askKeepColours(console);
+    } else if (option == 2) {
+        askBand(console);
+    }
+    console.endLine();
+    console.line("hit any key");
+    console.waitKey();
+}
+
+void FilterSettings::askOption(Console& console) {
+    for (std::string_view text : kMenu) {
+        console.line(text);
+    }
+    console.readNumber(option);
+    int reprompts = 0;
+    while (!isMenuOption(option) && reprompts <= kMostReprompts) {
+        console.line("Please input 1, 2, 3 or 4 ");
+        console.readNumber(option);
+        ++reprompts;
+    }
+    console.readLine(rest_of_line);
+}
+
+void FilterSettings::askKeepColours(Console& console) {
+    for (size_t n = 0; n < kKeepColours.size(); ++n) {
+        console.line("Input filter" + std::to_string(n + 1) + " in hex in the form RRGGBB.");
+        console.readLine(answer_line);
+        this->*kKeepColours[n] = parseHex(answer_line);
+    }
+    console.endLine();
+    for (size_t n = 0; n < kKeepColours.size(); ++n) {
+        console.print("filter " + std::to_string(n + 1) + " is:  ");
+        printWord(console, this->*kKeepColours[n]);
+        console.endLine();
+        if (n > 0) {
+            console.endLine();
+        }
+    }
+}
+
+void FilterSettings::askBand(Console& console) {
+    console.print("Input low_filter in hex in the form RRGGBB");
+    console.endLine();
+    console.endLine();
+    console.readLine(answer_line);
+    low_filter = parseHex(answer_line);
+    console.print("Input high_filter in hex in the form RRGGBB");
+    console.endLine();
+    console.endLine();
+    console.readLine(answer_line);
+    high_filter = parseHex(answer_line);
+    console.endLine();
+    console.print("low_filter is:  ");
+    printWord(console, low_filter);
+    console.endLine();
+    console.print("high_filter is:  ");
+    printWord(console, high_filter);
+    console.endLine();
+}
+
+// Positions 0 to 5 of the buffer always count, whatever they hold: a short answer's
+// terminator counts -48 and leftovers of an earlier answer count as digits. Users have
+// learnt that an answer of 0 yields a colour no pixel has.
+int32_t FilterSettings::parseHex(const Console::AnswerBuffer& answer) {
+    int32_t sum = 0;
+    for (int i = 0; i < 6; ++i) {
+        auto code = static_cast<signed char>(answer[i]);
+        int digit = code <= '9' ? code - '0' : hexLetterValue(answer[i]);
+        sum += static_cast<int32_t>(digit * std::pow(16.0, 5 - i));
+    }
+    return sum;
+}
+
+int32_t FilterSettings::hexLetterValue(char c) {
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return 0;
+}
+
+SettingsCopy SettingsCopy::of(const FilterSettings& settings) {
+    SettingsCopy copy;
+    for (size_t n = 0; n < FilterSettings::kKeepColours.size(); ++n) {
+        copy.words[n] = settings.*FilterSettings::kKeepColours[n];
+    }
+    copy.words[kLowFilter] = settings.low_filter;
+    copy.words[kHighFilter] = settings.high_filter;
+    copy.words[kOption] = settings.option;
+    return copy;
+}

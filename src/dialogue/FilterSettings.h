@@ -1,0 +1,59 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "dialogue/Console.h"
+
+// What the user decides for one run: the option and the colours it works with.
+// Starts zero-filled, so a first short answer or a first non-number gives a known value.
+class FilterSettings {
+  public:
+    int32_t filter1 = 0;
+    int32_t filter2 = 0;
+    int32_t filter3 = 0;
+    int32_t filter4 = 0;
+    int32_t filter5 = 0;
+    int32_t filter6 = 0;
+    int32_t filter7 = 0;
+    int32_t filter8 = 0;
+    int32_t filter9 = 0;
+    int32_t filter10 = 0;
+    int32_t low_filter = 0;
+    int32_t high_filter = 0;
+    int32_t option = 0;
+    Console::AnswerBuffer answer_line{};
+    Console::AnswerBuffer rest_of_line{};
+
+    static constexpr std::array<int32_t FilterSettings::*, 10> kKeepColours = {
+        &FilterSettings::filter1, &FilterSettings::filter2, &FilterSettings::filter3,
+        &FilterSettings::filter4, &FilterSettings::filter5, &FilterSettings::filter6,
+        &FilterSettings::filter7, &FilterSettings::filter8, &FilterSettings::filter9,
+        &FilterSettings::filter10};
+
+    void showBanner(Console& console);
+    void askSettings(Console& console);
+
+    static int32_t parseHex(const Console::AnswerBuffer& answer);
+    static int32_t hexLetterValue(char c);
+
+  private:
+    void askOption(Console& console);
+    void askKeepColours(Console& console);
+    void askBand(Console& console);
+};
+
+// The thirteen settings words as the job and the filters read them.
+struct SettingsCopy {
+    static constexpr int kLowFilter = 10;
+    static constexpr int kHighFilter = 11;
+    static constexpr int kOption = 12;
+
+    std::array<int32_t, 13> words{};
+
+    static SettingsCopy of(const FilterSettings& settings);
+    int32_t keepColour(int index) const { return words[index]; }
+    int32_t lowFilter() const { return words[kLowFilter]; }
+    int32_t highFilter() const { return words[kHighFilter]; }
+    int32_t option() const { return words[kOption]; }
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+
+class Console;
+
+// The colour filters. Each works in place on the raster's rows, row by row and column by
+// column, and visits only the image's rows 0 to height - 1.
+class PixelFilter {
+  public:
+    static constexpr uint32_t kRemoved = 0xFFFFFFFF;
+    static constexpr uint32_t kWhite = 0xFFFFFF;
+    static constexpr uint32_t kBlack = 0;
+    static constexpr uint32_t kMarker = 0x0000FF;
+
+    // Option 1: pixels equal to none of the keys get the replacement word.
+    void keepColours(uint32_t* const* rows, uint32_t key1, uint32_t key2, uint32_t key3,
+                     uint32_t key4, uint32_t key5, uint32_t key6, uint32_t key7, uint32_t key8,
+                     uint32_t key9, uint32_t key10, uint32_t replacement, int32_t width,
+                     int32_t height);
+
+    // Option 2: pixels whose word lies in [low, high], compared unsigned, get the replacement.
+    void removeBand(uint32_t* const* rows, uint32_t low, uint32_t high, uint32_t replacement,
+                    int32_t width, int32_t height, Console& console);
+
+    // Option 3's passes.
+    void paintColoured(uint32_t* const* rows, int32_t width, int32_t height, uint32_t value);
+    void removeSpecks(uint32_t* const* rows, uint32_t key1, uint32_t key2, uint32_t replacement,
+                      int32_t width, int32_t height);
+    void thickenMarkers(uint32_t* const* rows, int32_t width, int32_t height);
+
+    // Option 4: reddish pixels get red 80.
+    void dampRedCast(uint32_t* const* rows, int32_t width, int32_t height);
+};

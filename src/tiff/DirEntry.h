@@ -1,0 +1,35 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+// One image file directory entry, kept as the 12 bytes read from the file.
+class DirEntry {
+  public:
+    static constexpr uint16_t kShort = 3;
+    static constexpr uint16_t kLong = 4;
+
+    std::array<uint8_t, 12> bytes{};
+
+    uint16_t tag() const { return read16(0); }
+    uint16_t type() const { return read16(2); }
+    uint32_t count() const { return read32(4); }
+
+    // A single SHORT sits in the first two bytes of the value field; everything else that
+    // is read as one number (a LONG, or the position of values that do not fit) takes four.
+    uint32_t value() const { return type() == kShort && count() <= 2 ? read16(8) : read32(8); }
+
+    // Bytes per element of a strip array, or 0 for a field type that cannot hold one.
+    uint32_t elementSize() const;
+    // Whether count elements of this entry's type fit in the 4-byte value field itself.
+    bool valuesInline() const;
+    // Element i of an array held in the value field.
+    uint32_t inlineElement(uint32_t i) const;
+
+  private:
+    uint16_t read16(int at) const { return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8); }
+    uint32_t read32(int at) const {
+        return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+               static_cast<uint32_t>(bytes[at + 3]) << 24;
+    }
+};

@@ -1,0 +1,160 @@
+#include <cstdio>
+#include <string>
+
+#include "app/RunEnded.h"
+#include "tiff/TifFile.h"
+
+namespace {
+
+constexpr std::array<uint8_t, 4> kLittleEndianMagic = {0x49, 0x49, 0x2A, 0x00};
+constexpr uint64_t kHeaderSize = 8;
+constexpr uint64_t kEntrySize = 12;
+
+enum Tag : uint16_t {
+    kImageWidth = 256,
+    kImageLength = 257,
+    kBitsPerSample = 258,
+    kCompression = 259,
+    kPhotometricInterpretation = 262,
+    kStripOffsets = 273,
+    kSamplesPerPixel = 277,
+    kRowsPerStrip = 278,
+    kStripByteCounts = 279,
+};
+
+std::string hexLine(const char* format, uint32_t value) {
+    std::array<char, 64> text{};
+    std::snprintf(text.data(), text.size(), format, static_cast<unsigned>(value));
+    return text.data();
+}
+
+}  // namespace
+
+void TifFile::readHeader() {
+    openInput();
+    for (uint8_t& byte : header_bytes) {
+        byte = readByte();
+    }
+    if (!std::equal(kLittleEndianMagic.begin(), kLittleEndianMagic.end(), header_bytes.begin())) {
+        endRun(console_, {"not a valid little endian TIF file", "exiting program"});
+    }
+    if (input.size() < kHeaderSize) {
+        fail("The file ends inside its 8-byte header");
+    }
+    idf_offset = littleEndian32(header_bytes[4], header_bytes[5], header_bytes[6], header_bytes[7]);
+    console_.print("idf_offset is:  ");
+    console_.print(idf_offset);
+    console_.endLine();
+    input.close();
+}
+
+void TifFile::readDirectory() {
+    openInput();
+    if (uint64_t{idf_offset} + 2 > input.size()) {
+        fail("The directory position " + std::to_string(idf_offset) +
+             " lies past the end of the file (" + std::to_string(input.size()) + " bytes)");
+    }
+    input.skip(idf_offset);
+    readDirEntries();
+    checkInputIntact();
+    input.close();
+}
+
+void TifFile::readDirEntries() {
+    uint8_t low = readByte();
+    uint8_t high = readByte();
+    NumDirEntries = static_cast<int32_t>(littleEndian16(low, high));
+    console_.print(
+        hexLine(" NumDirEntries in hex is:  %x\n", static_cast<uint32_t>(NumDirEntries)));
+    console_.endLine();
+    if (NumDirEntries > kMostDirEntries) {
+        console_.line("tag counter array limits exceeded");
+    }
+    if (uint64_t{idf_offset} + 2 + kEntrySize * static_cast<uint64_t>(NumDirEntries) >
+        input.size()) {
+        fail("The file ends inside the directory of " + std::to_string(NumDirEntries) +
+             " entries at position " + std::to_string(idf_offset));
+    }
+    int32_t kept = std::min(NumDirEntries, kMostDirEntries);
+    DirEntries.resize(static_cast<size_t>(kept));
+    for (DirEntry& entry : DirEntries) {
+        for (uint8_t& byte : entry.bytes) {
+            byte = readByte();
+        }
+    }
+}
+
+void TifFile::readTags() {
+    for (const DirEntry& entry : DirEntries) {
+        uint32_t value = entry.value();
+        switch (entry.tag()) {
+            case kImageWidth:
+                ImageWidth = value;
+                hasImageWidth_ = true;
+                console_.print(hexLine(" ImageWidth is:  %x\n", ImageWidth));
+                break;
+            case kImageLength:
+                ImageLength = value;
+                hasImageLength_ = true;
+                console_.print(hexLine(" ImageLength is:  %x\n", ImageLength));
+                break;
+            case kBitsPerSample:
+                BitsPerSample = value;
+                console_.print(hexLine(" BitsPerSample is:  %x\n", BitsPerSample));
+                break;
+            case kCompression:
+                Compression = value;
+                console_.print(hexLine(" Compression is:  %x\n", Compression));
+                break;
+            case kPhotometricInterpretation:
+                PhotometricInterpretation = value;
+                console_.print(
+                    hexLine(" PhotometricInterpretation is:  %x\n", PhotometricInterpretation));
+                break;
+            case kStripOffsets:
+                stripOffsetsEntry_ = entry;
+                StripOffsets = value;
+                NumberStripOffsets = entry.count();
+                StripOffsetsDataType = entry.type();
+                console_.print(hexLine(" StripOffsets is:  %x\n", StripOffsets));
+                console_.print(hexLine(" NumberStripOffsets is:  %x\n", NumberStripOffsets));
+                console_.print(hexLine(" StripOffsetsDataType is:  %x\n", StripOffsetsDataType));
+                break;
+            case kSamplesPerPixel:
+                SamplesPerPixel = value;
+                console_.print(hexLine(" SamplesPerPixel is:  %x\n", SamplesPerPixel));
+                break;
+            case kRowsPerStrip:
+                RowsPerStrip = value;
+                console_.print(hexLine(" RowsPerStrip is:  %x\n", RowsPerStrip));
+                break;
+            case kStripByteCounts:
+                stripByteCountsEntry_ = entry;
+                StripByteCount = value;
+                StripByteCountDataType = entry.type();
+                NumberStripByteCounts = entry.count();
+                console_.print(hexLine(" StripByteCount is:  %x\n", StripByteCount));
+                console_.print(
+                    hexLine(" StripByteCountDataType is:  %x\n", StripByteCountDataType));
+                console_.print(hexLine(" NumberStripByteCounts is:  %x\n", NumberStripByteCounts));
+                break;
+            default:
+                break;
+        }
+    }
+    console_.flush();
+    checkRequiredTags();
+}
+
+void TifFile::checkRequiredTags() const {
+    auto require = [this](bool present, const char* what) {
+        if (!present) {
+            endRun(console_,
+                   {std::string("The directory has no ") + what + " tag", "exiting program"});
+        }
+    };
+    require(hasImageWidth_, "ImageWidth (256)");
+    require(hasImageLength_, "ImageLength (257)");
+    require(stripOffsetsEntry_.has_value(), "StripOffsets (273)");
+    require(stripByteCountsEntry_.has_value(), "StripByteCounts (279)");
+}

@@ -1,0 +1,75 @@
+#include "tiff/InputFile.h"
+
+#include <algorithm>
+
+#include "dialogue/Console.h"
+#include "platform/Platform.h"
+
+namespace {
+constexpr size_t kBufferSize = size_t{1} << 20;
+}
+
+bool InputFile::reopen(Console& console) {
+    close();
+    file_.reset(platform::openFile(name, "rb"));
+    int64_t size = file_ ? platform::fileSize(file_.get()) : -1;
+    if (size < 0) {
+        file_.reset();
+        console.line("**Cannot open" + name + "**");
+        return false;
+    }
+    size_ = static_cast<uint64_t>(size);
+    buffer_.resize(kBufferSize);
+    failed_ = false;
+    return true;
+}
+
+bool InputFile::opens() const {
+    FileHandle probe(platform::openFile(name, "rb"));
+    return probe != nullptr;
+}
+
+void InputFile::close() {
+    file_.reset();
+    next_ = end_ = 0;
+    bufferStart_ = 0;
+    failed_ = true;
+}
+
+void InputFile::seek(uint64_t offset) {
+    if (offset >= bufferStart_ && offset <= bufferStart_ + end_) {
+        next_ = static_cast<size_t>(offset - bufferStart_);
+        return;
+    }
+    bufferStart_ = offset;
+    next_ = end_ = 0;
+    if (!file_ || !platform::seekTo(file_.get(), offset)) {
+        failed_ = true;
+    }
+}
+
+uint8_t InputFile::refill() {
+    if (!failed_ && file_) {
+        bufferStart_ += end_;
+        next_ = 0;
+        end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_.get());
+        if (end_ > 0) {
+            return buffer_[next_++];
+        }
+    }
+    failed_ = true;
+    return kPastEnd;
+}
+
+const uint8_t* InputFile::buffered(size_t& available) {
+    if (next_ == end_) {
+        refill();
+        if (failed_) {
+            available = 0;
+            return nullptr;
+        }
+        --next_;
+    }
+    available = end_ - next_;
+    return buffer_.data() + next_;
+}

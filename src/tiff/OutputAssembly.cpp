@@ -1,0 +1,90 @@
+#include "platform/Platform.h"
+#include "tiff/TifFile.h"
+
+// Bytes of the input that are not strip data keep their positions in the output, so the
+// copied header and directory stay true to the file they describe.
+void TifFile::copyPrefix() {
+    openInput();
+    openOutput();
+    copied_ = 0;
+    uint64_t firstStrip = fileOrder_.empty() ? fileSize_ : StripOffsetsTable[fileOrder_.front()];
+    copyInput(0, firstStrip);
+    checkInputIntact();
+    input.close();
+    closeOutput();
+}
+
+void TifFile::openStripOutput() {
+    openInput();
+    openOutput();
+}
+
+void TifFile::writeStrip(int32_t strip, uint32_t* const* rows) {
+    copyInput(copied_, StripOffsetsTable[strip]);
+    writeRows(rows, stripHeight() * static_cast<uint32_t>(strip), stripHeight());
+    copied_ += StripByteCountsTable[strip];
+}
+
+void TifFile::writeLastStrip(int32_t strip, uint32_t* const* rows) {
+    copyInput(copied_, StripOffsetsTable[strip]);
+    writeRows(rows, stripHeight() * static_cast<uint32_t>(strip), lastStripRows(strip));
+    copied_ += StripByteCountsTable[strip];
+}
+
+void TifFile::closeStripOutput() {
+    checkInputIntact();
+    input.close();
+    closeOutput();
+}
+
+void TifFile::copyTail() {
+    openInput();
+    openOutput();
+    copyInput(copied_, fileSize_);
+    checkInputIntact();
+    input.close();
+    closeOutput();
+    platform::clearPendingOutput();
+}
+
+void TifFile::copyInput(uint64_t from, uint64_t to) {
+    input.seek(from);
+    uint64_t remaining = to - from;
+    while (remaining > 0 && !input.failed()) {
+        size_t available = 0;
+        const uint8_t* bytes = input.buffered(available);
+        size_t used = static_cast<size_t>(std::min<uint64_t>(available, remaining));
+        output.writeBytes(bytes, used);
+        input.advance(used);
+        remaining -= used;
+    }
+    copied_ = to;
+}
+
+// A pixel goes out as red, green, blue: the order in which it was read. The removal word
+// 0xFFFFFFFF thus comes out white.
+void TifFile::writeRows(uint32_t* const* rows, uint32_t firstRow, uint32_t rowCount) {
+    for (uint32_t r = firstRow; r < firstRow + rowCount; ++r) {
+        const uint32_t* pixel = rows[r];
+        const uint32_t* const rowEnd = pixel + ImageWidth;
+        while (pixel < rowEnd) {
+            size_t granted = 0;
+            uint8_t* bytes = output.reserve(static_cast<size_t>(rowEnd - pixel) * 3, granted);
+            size_t whole = granted / 3;
+            if (whole == 0) {
+                for (int shift : {16, 8, 0}) {
+                    output.writeByte(static_cast<uint8_t>(*pixel >> shift));
+                }
+                ++pixel;
+                continue;
+            }
+            for (size_t i = 0; i < whole; ++i, bytes += 3) {
+                bytes[0] = static_cast<uint8_t>(pixel[i] >> 16);
+                bytes[1] = static_cast<uint8_t>(pixel[i] >> 8);
+                bytes[2] = static_cast<uint8_t>(pixel[i]);
+            }
+            output.commit(whole * 3);
+            pixel += whole;
+        }
+    }
+}

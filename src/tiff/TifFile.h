@@ -1,0 +1,115 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "dialogue/Console.h"
+#include "dialogue/FilterSettings.h"
+#include "tiff/DirEntry.h"
+#include "tiff/InputFile.h"
+#include "tiff/OutputFile.h"
+
+// The input TIFF as this program understands it (little-endian, one directory, uncompressed
+// 24-bit RGB in strips) and the output written from it. Its construction holds the dialogue.
+class TifFile {
+  public:
+    static constexpr int kMostDirEntries = 100;
+
+    explicit TifFile(Console& console);
+
+    // Header and directory.
+    void readHeader();
+    void readDirectory();
+    void readTags();
+
+    // Strip tables and strips.
+    void readStripOffsets();
+    void readStripByteCounts();
+    void openStrips();
+    void readStrip(int32_t strip, uint32_t* const* rows);
+    void readLastStrip(int32_t strip, uint32_t* const* rows);
+    void closeStrips();
+    // Raster rows [0, coveredRows()) hold strip pixels once every strip has been read.
+    uint32_t coveredRows() const;
+
+    // Output assembly, in file order: the bytes before the first strip, each strip with the
+    // bytes in front of it, then everything after the last strip.
+    void copyPrefix();
+    void openStripOutput();
+    void writeStrip(int32_t strip, uint32_t* const* rows);
+    void writeLastStrip(int32_t strip, uint32_t* const* rows);
+    void closeStripOutput();
+    void copyTail();
+    const std::vector<int32_t>& stripsInFileOrder() const { return fileOrder_; }
+    uint64_t inputSize() const { return fileSize_; }
+
+    uint8_t readByte() { return input.readByte(); }
+    static constexpr uint32_t littleEndian16(uint32_t b0, uint32_t b1) {
+        return (b0 & 0xFF) | (b1 & 0xFF) << 8;
+    }
+    static constexpr uint32_t littleEndian32(uint32_t b0, uint32_t b1, uint32_t b2, uint32_t b3) {
+        return (b0 & 0xFF) | (b1 & 0xFF) << 8 | (b2 & 0xFF) << 16 | (b3 & 0xFF) << 24;
+    }
+    uint32_t readPixel() {
+        uint32_t red = readByte();
+        uint32_t green = readByte();
+        return red << 16 | green << 8 | readByte();
+    }
+
+    uint32_t idf_offset = 0;
+    int32_t NumDirEntries = 0;
+    std::vector<DirEntry> DirEntries;
+    std::vector<uint32_t> StripOffsetsTable;
+    std::vector<uint32_t> StripByteCountsTable;
+    uint32_t BitsPerSample = 0;
+    uint32_t Compression = 0;
+    uint32_t SamplesPerPixel = 0;
+    uint32_t StripByteCount = 0;
+    uint32_t StripOffsets = 0;
+    uint32_t NumberStripByteCounts = 0;
+    uint32_t StripOffsetsDataType = 0;
+    uint32_t StripByteCountDataType = 0;
+    uint32_t PhotometricInterpretation = 0;
+    uint8_t skipped_byte = 0;
+    InputFile input;
+    OutputFile output;
+    std::array<uint8_t, 8> header_bytes{};
+    FilterSettings settings;
+    uint32_t ImageWidth = 0;
+    uint32_t ImageLength = 0;
+    // TIFF's default: one strip for the whole image.
+    uint32_t RowsPerStrip = UINT32_MAX;
+    SettingsCopy settingsCopy;
+    uint32_t NumberStripOffsets = 0;
+
+  private:
+    void openInput();
+    void openOutput();
+    void closeOutput();
+    void checkInputIntact();
+    [[noreturn]] void fail(std::string_view reason);
+
+    void readDirEntries();
+    void checkRequiredTags() const;
+    std::vector<uint32_t> readStripArray(const char* name, const DirEntry& entry, uint32_t type);
+    void checkStripLayout();
+    uint32_t stripHeight() const;
+    uint32_t lastStripRows(int32_t strip) const;
+    void checkStripRows(int32_t strip, uint64_t firstRow, uint64_t rowCount);
+    void checkStripLength(int32_t strip, uint64_t pixels);
+    void readRows(uint32_t* const* rows, uint32_t firstRow, uint32_t rowCount);
+    void writeRows(uint32_t* const* rows, uint32_t firstRow, uint32_t rowCount);
+    void copyInput(uint64_t from, uint64_t to);
+
+    Console& console_;
+    uint64_t fileSize_ = 0;
+    std::optional<DirEntry> stripOffsetsEntry_;
+    std::optional<DirEntry> stripByteCountsEntry_;
+    bool hasImageWidth_ = false;
+    bool hasImageLength_ = false;
+    std::vector<int32_t> fileOrder_;
+    uint64_t copied_ = 0;
+};
