@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the given groups need, only when some are missing.
+#   build: compiler, CMake, GoogleTest     tools: real TIFF writers and readers for checks
+set -euo pipefail
+declare -A groups=(
+  [build]="g++ cmake make libgtest-dev"
+  [tools]="libtiff-tools python3 python3-numpy python3-tifffile python3-pil"
+)
+wanted=()
+for group in "${@:-build}"; do
+  for package in ${groups[$group]}; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || wanted+=("$package")
+  done
+done
+if [ ${#wanted[@]} -gt 0 ]; then
+  echo "Installing: ${wanted[*]}"
+  apt-get update -q
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${wanted[@]}"
+fi
