@@ -11,7 +11,7 @@ namespace fs = std::filesystem;
 
 // A fresh folder under the system's temporary folder, removed again at the end of a test.
 class ScratchDir {
-public:
+  public:
     ScratchDir();
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
@@ -19,7 +19,7 @@ public:
     const fs::path& path() const { return path_; }
     fs::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     fs::path path_;
 };
 
@@ -51,5 +51,43 @@ std::string typedRun(int option, const std::string& input, const std::string& ou
 // The transcript of a normal run, from the start of its first file-name prompt to the
 // end: everything before it is the dialogue.
 std::string afterDialogue(const std::string& transcript);
+
+}  // namespace testing_support
+
+namespace testing_support {
+
+// Little-endian fields of a TIFF held in memory, for making broken variants of fixtures.
+uint32_t get16(const std::vector<uint8_t>& bytes, size_t at);
+uint32_t get32(const std::vector<uint8_t>& bytes, size_t at);
+void put16(std::vector<uint8_t>& bytes, size_t at, uint32_t value);
+void put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value);
+// Position of the directory entry with this tag (the first directory only).
+size_t entryAt(const std::vector<uint8_t>& tiff, uint16_t tag);
+void setEntry(std::vector<uint8_t>& tiff, uint16_t tag, uint16_t type, uint32_t count,
+              uint32_t value);
+
+// The image of an uncompressed 24-bit RGB TIFF as words 0x00RRGGBB, read independently of
+// the program: what a real reader would show of a file.
+struct Image {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t at(uint32_t row, uint32_t column) const {
+        return pixels[size_t{row} * width + column];
+    }
+};
+Image decodeImage(const std::vector<uint8_t>& tiff);
+
+// A whole in-process run of one file: the file is written to a scratch folder, the job
+// runs with the given typed settings, and the output is read back.
+struct FileRun {
+    std::string report;  // the transcript after the dialogue
+    int status = -1;
+    std::vector<uint8_t> output;
+};
+FileRun runOnBytes(const std::vector<uint8_t>& tiff, const std::string& typedSettings);
+
+// Settings that apply no filter: the menu loop gives up on a non-number.
+inline const std::string kNoFilter = "7\nx\n";
 
 }  // namespace testing_support
