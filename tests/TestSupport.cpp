@@ -189,6 +189,7 @@ Image decodeImage(const std::vector<uint8_t>& tiff) {
     std::vector<uint32_t> offsets = entryArray(tiff, entryAt(tiff, 273));
     std::vector<uint32_t> counts = entryArray(tiff, entryAt(tiff, 279));
     for (size_t s = 0; s < offsets.size(); ++s) {
+        image.strips.emplace_back(offsets[s], counts[s]);
         for (size_t at = offsets[s]; at + 3 <= size_t{offsets[s]} + counts[s]; at += 3) {
             if (image.pixels.size() < image.pixels.capacity()) {
                 image.pixels.push_back(uint32_t{tiff.at(at)} << 16 |

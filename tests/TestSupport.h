@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testing_support {
@@ -72,6 +73,8 @@ struct Image {
     uint32_t width = 0;
     uint32_t height = 0;
     std::vector<uint32_t> pixels;
+    // Where each strip's bytes lie in the file: position and length.
+    std::vector<std::pair<size_t, size_t>> strips;
     uint32_t at(uint32_t row, uint32_t column) const {
         return pixels[size_t{row} * width + column];
     }
