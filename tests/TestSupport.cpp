@@ -60,11 +60,42 @@ RunResult runJob(const std::string& typed) {
     return result;
 }
 
+namespace {
+
+// Under an emulator that runs the Windows build, the program meets a Windows console:
+// typed lines end in CR LF, and so do the lines it prints.
+bool windowsConsole() {
+    return std::getenv("VELSTRAM_WINDOWS_PATHS") != nullptr;
+}
+
+std::string withCrLf(const std::string& text) {
+    std::string windows;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
+            windows.push_back('\r');
+        }
+        windows.push_back(text[i]);
+    }
+    return windows;
+}
+
+std::string withoutCrLf(const std::string& text) {
+    std::string plain;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+            plain.push_back(text[i]);
+        }
+    }
+    return plain;
+}
+
+}  // namespace
+
 RunResult runProgram(const std::string& typed) {
     ScratchDir scratch;
     fs::path typedFile = scratch / "typed.txt";
     fs::path transcriptFile = scratch / "transcript.txt";
-    std::ofstream(typedFile, std::ios::binary) << typed;
+    std::ofstream(typedFile, std::ios::binary) << (windowsConsole() ? withCrLf(typed) : typed);
     const char* runner = std::getenv("VELSTRAM_RUNNER");
     const char* binary = std::getenv("VELSTRAM_PROGRAM");
     std::string command = std::string(runner ? runner : "") + " \"" +
@@ -79,21 +110,14 @@ RunResult runProgram(const std::string& typed) {
 #endif
     std::ifstream in(transcriptFile, std::ios::binary);
     result.transcript.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (std::getenv("VELSTRAM_WINDOWS_PATHS") != nullptr) {
-        std::string unix;
-        for (size_t i = 0; i < result.transcript.size(); ++i) {
-            if (!(result.transcript[i] == '\r' && i + 1 < result.transcript.size() &&
-                  result.transcript[i + 1] == '\n')) {
-                unix.push_back(result.transcript[i]);
-            }
-        }
-        result.transcript = unix;
+    if (windowsConsole()) {
+        result.transcript = withoutCrLf(result.transcript);
     }
     return result;
 }
 
 std::string typedPath(const fs::path& file) {
-    if (std::getenv("VELSTRAM_WINDOWS_PATHS") == nullptr) {
+    if (!windowsConsole()) {
         return file.string();
     }
     std::string windows = "Z:" + fs::absolute(file).string();
