@@ -1,5 +1,6 @@
 #include "app/ImageJob.h"
 
+#include <algorithm>
 #include <limits>
 #include <new>
 #include <string>
@@ -51,7 +52,10 @@ void ImageJob::allocateRaster(uint32_t count, uint32_t width) {
         endRun(console_, {"The image of " + size + " needs more memory than this machine has",
                           "exiting program"});
     }
-    uint64_t fillable = file.inputSize() / 3 + width;
+    // The spare row is no image row, yet it is only as wide as one, and a row cannot be
+    // wider than the file's bytes fill: an ImageLength of 0 must not let any width through.
+    uint64_t filledByFile = file.inputSize() / 3;
+    uint64_t fillable = filledByFile + std::min<uint64_t>(width, filledByFile);
     if (pixels * sizeof(uint32_t) > fillable * sizeof(uint32_t) + kUnfilledAllowance) {
         endRun(console_, {"The image of " + size + " is far larger than the file's " +
                               std::to_string(file.inputSize()) + " bytes can fill",
