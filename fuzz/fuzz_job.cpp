@@ -1,0 +1,144 @@
+// libFuzzer target: each input is the content of an input image, run through one whole job
+// in-process with a scripted console. Besides the sanitizers' findings, a run must keep the
+// rules for malformed files: an ended run leaves the output empty, a completed one writes an
+// output the size of the input, and the input is never changed.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/ImageJob.h"
+#include "app/RunEnded.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of this process's own, so that fuzzers running side by side never share files.
+class Scratch {
+  public:
+    Scratch() : path_(fs::temp_directory_path() / ("velstram-fuzz-" + std::to_string(getpid()))) {
+        fs::create_directories(path_);
+    }
+    ~Scratch() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    fs::path operator/(const char* name) const { return path_ / name; }
+
+  private:
+    fs::path path_;
+};
+
+std::vector<uint8_t> readAll(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeAll(const fs::path& file, const uint8_t* data, size_t size) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+}
+
+// The option comes from the bytes themselves, so each input always takes the same path and
+// a corpus entry replays exactly; mutations of one file then reach every option.
+uint64_t fnv1a(const uint8_t* data, size_t size) {
+    uint64_t hash = 0xcbf29ce484222325;
+    for (size_t i = 0; i < size; ++i) {
+        hash = (hash ^ data[i]) * 0x100000001b3;
+    }
+    return hash;
+}
+
+std::string colourLine(uint64_t& hash) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    hash = hash * 6364136223846793005 + 1442695040888963407;
+    std::string line;
+    for (int shift = 40; shift >= 20; shift -= 4) {
+        line.push_back(kDigits[(hash >> shift) & 0xF]);
+    }
+    return line + "\n";
+}
+
+// Option 5 stands for a wrong answer: the menu gives up on "x" and the job runs no filter.
+struct Typed {
+    int option = 0;
+    std::string lines;
+};
+
+Typed typedLines(uint64_t hash, const std::string& input, const std::string& output) {
+    Typed typed;
+    typed.option = static_cast<int>(hash % 5) + 1;
+    if (typed.option == 5) {
+        typed.lines = "7\nx\n";
+    } else {
+        typed.lines = std::to_string(typed.option) + "\n";
+    }
+    int colours = typed.option == 1 ? 10 : typed.option == 2 ? 2 : 0;
+    for (int n = 0; n < colours; ++n) {
+        typed.lines += colourLine(hash);
+    }
+    typed.lines += "\n" + input + "\n" + output + "\n";
+    return typed;
+}
+
+[[noreturn]] void finding(const char* rule, const std::string& transcript) {
+    std::fprintf(stderr, "\n== Rule broken: %s\n== Transcript:\n%s\n", rule, transcript.c_str());
+    std::abort();
+}
+
+bool endsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const Scratch scratch;
+    const fs::path input = scratch / "in.tif";
+    const fs::path output = scratch / "out.tif";
+    writeAll(input, data, size);
+    std::error_code ignored;
+    fs::remove(output, ignored);
+
+    Typed typed = typedLines(fnv1a(data, size), input.string(), output.string());
+    std::istringstream in(typed.lines);
+    std::ostringstream out;
+    Console console(in, out, [] {});
+    int status = 0;
+    try {
+        ImageJob job(console);
+    } catch (const RunEnded&) {
+        status = 1;
+    }
+    const std::string transcript = out.str();
+
+    const std::vector<uint8_t> inputAfter = readAll(input);
+    if (inputAfter != std::vector<uint8_t>(data, data + size)) {
+        finding("the input file was changed", transcript);
+    }
+    const std::vector<uint8_t> written = readAll(output);
+    if (status == 1) {
+        if (!written.empty()) {
+            finding("a run that ended left bytes in the output", transcript);
+        }
+        if (!endsWith(transcript, "exiting program\n")) {
+            finding("a run that ended did not say \"exiting program\" last", transcript);
+        }
+    } else if (written.size() != size) {
+        finding("a completed run wrote an output of another size than the input", transcript);
+    } else if (typed.option == 5 && written != inputAfter) {
+        finding("a run without a filter wrote an output that differs from the input", transcript);
+    }
+    return 0;
+}
