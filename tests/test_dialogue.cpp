@@ -54,14 +54,16 @@ const std::string kMenu =
     "if you want to remove the redeye from DOQQs, input 4\n";
 const std::string kReprompt = "Please input 1, 2, 3 or 4 \n";
 const std::string kInputPrompt =
-    "\n\nInput the name of the input TIF file\n\nPlease type in the complete file name including the "
+    "\n\nInput the name of the input TIF file\n\nPlease type in the complete file name including "
+    "the "
     "directory path\nfor example: c:\\infile.TIF\n\n";
 const std::string kOutputPrompt =
-    "\n\nInput the name of the output TIF file\n\nPlease type in the complete file name including the "
+    "\n\nInput the name of the output TIF file\n\nPlease type in the complete file name including "
+    "the "
     "directory path\nfor example: c:\\outfile.TIF\n\n";
 
 class DialogueTest : public ::testing::Test {
-protected:
+  protected:
     std::string input = fixture("pillow.tif").string();
     ScratchDir scratch;
     std::string output = (scratch / "out.tif").string();
@@ -85,22 +87,27 @@ TEST_F(DialogueTest, BannerFramesThirtyEightLinesBeforeTheFirstKeyWait) {
     for (int n = 1; n <= 38; ++n) {
         ASSERT_TRUE(std::getline(lines, line));
         bool wideIndent = n == 11 || n == 12 || n == 15 || n == 20;
-        EXPECT_EQ(line.substr(0, wideIndent ? 8 : 1), wideIndent ? "        " : "\t") << "line " << n;
+        EXPECT_EQ(line.substr(0, wideIndent ? 8 : 1), wideIndent ? "        " : "\t")
+            << "line " << n;
         std::string frame = line.substr(wideIndent ? 8 : 1);
         ASSERT_EQ(frame.size(), 49u) << "line " << n;
         EXPECT_EQ(frame.front(), '*');
         EXPECT_EQ(frame.back(), '*');
     }
-    EXPECT_EQ(banner.substr(banner.find("*************************************************\n", 10)),
-              "*************************************************\n\n\n  Press any key to continue\n");
-    EXPECT_NE(banner.find("\t*           Welcome to VELSTRAM                 *\n"), std::string::npos);
-    EXPECT_NE(banner.find("\t*   removed.( Enter 0 if you run out of colors.)*\n"), std::string::npos);
+    EXPECT_EQ(
+        banner.substr(banner.find("*************************************************\n", 10)),
+        "*************************************************\n\n\n  Press any key to continue\n");
+    EXPECT_NE(banner.find("\t*           Welcome to VELSTRAM                 *\n"),
+              std::string::npos);
+    EXPECT_NE(banner.find("\t*   removed.( Enter 0 if you run out of colors.)*\n"),
+              std::string::npos);
     EXPECT_EQ(d.keyWaits, 2);
 }
 
 TEST_F(DialogueTest, MenuRepromptsNumbersOutsideOneToFourThenAcceptsThree) {
     Dialogue d = talk("0\n5\n-1\n7\n3\n" + names());
-    EXPECT_EQ(settingsPart(d.transcript), kReprompt + kReprompt + kReprompt + kReprompt + "\nhit any key\n");
+    EXPECT_EQ(settingsPart(d.transcript),
+              kReprompt + kReprompt + kReprompt + kReprompt + "\nhit any key\n");
     EXPECT_EQ(d.settings.option(), 3);
 }
 
@@ -139,13 +146,14 @@ TEST_F(DialogueTest, OptionTwoOnTheMenuLineSwallowsTheRestAndEchoesBounds) {
 }
 
 TEST_F(DialogueTest, OptionOneEchoesTenColoursWithTheirSpacing) {
-    Dialogue d = talk("1\nc9ea9d\nC9EA9D\nc9ea9d12\nc9ea9\nc9ea9d\n0\nx9ea9d\n c9ea9\n\n000000\n" + names());
+    Dialogue d =
+        talk("1\nc9ea9d\nC9EA9D\nc9ea9d12\nc9ea9\nc9ea9d\n0\nx9ea9d\n c9ea9\n\n000000\n" + names());
     std::string expected;
     for (int n = 1; n <= 10; ++n) {
         expected += "Input filter" + std::to_string(n) + " in hex in the form RRGGBB.\n";
     }
-    const char* echoes[] = {"13232797", "13232797", "13232797", "13232736", "13232797",
-                            "4291881629", "649885", "4279017129", nullptr, "0"};
+    const char* echoes[] = {"13232797",   "13232797", "13232797",   "13232736", "13232797",
+                            "4291881629", "649885",   "4279017129", nullptr,    "0"};
     expected += "\n";
     for (int n = 1; n <= 10; ++n) {
         if (n == 9) {
@@ -156,7 +164,8 @@ TEST_F(DialogueTest, OptionOneEchoesTenColoursWithTheirSpacing) {
     }
     std::string part = settingsPart(d.transcript);
     EXPECT_EQ(part.substr(0, expected.size()), expected);
-    EXPECT_NE(part.find("\nfilter 1 is:  13232797\nfilter 2 is:  13232797\n\nfilter 3 is:  "), std::string::npos);
+    EXPECT_NE(part.find("\nfilter 1 is:  13232797\nfilter 2 is:  13232797\n\nfilter 3 is:  "),
+              std::string::npos);
     EXPECT_EQ(part.substr(part.size() - 31), "filter 10 is:  0\n\n\nhit any key\n");
     EXPECT_EQ(d.settings.keepColour(0), 13232797);
     EXPECT_EQ(d.settings.keepColour(3), 13232736);
@@ -184,7 +193,9 @@ TEST(ParseHex, LettersAndOtherCharacters) {
     EXPECT_EQ(FilterSettings::hexLetterValue('G'), 0);
     EXPECT_EQ(FilterSettings::hexLetterValue(':'), 0);
     Console::AnswerBuffer buffer{};
-    std::string bytes = "\xff" "00000";
+    std::string bytes =
+        "\xff"
+        "00000";
     std::copy(bytes.begin(), bytes.end(), buffer.begin());
     EXPECT_EQ(FilterSettings::parseHex(buffer), -49 * 0x100000);
 }
@@ -198,8 +209,9 @@ TEST_F(DialogueTest, KeyWaitLineLosesItsFirstCharacterToTheDiscard) {
 TEST_F(DialogueTest, NamesAreRetriedUntilOneOpens) {
     std::string missing = (scratch / "missing.tif").string();
     Dialogue d = talk("3\n\n\n" + missing + "\n" + input + "\n" + output + "\n");
-    std::string expected = kInputPrompt + "**Cannot open**\nPlease try again.\n\n" + kInputPrompt + "**Cannot open" +
-                           missing + "**\nPlease try again.\n\n" + kInputPrompt + kOutputPrompt;
+    std::string expected = kInputPrompt + "**Cannot open**\nPlease try again.\n\n" + kInputPrompt +
+                           "**Cannot open" + missing + "**\nPlease try again.\n\n" + kInputPrompt +
+                           kOutputPrompt;
     EXPECT_EQ(d.transcript.substr(d.transcript.find(kInputPrompt)), expected);
     EXPECT_FALSE(std::filesystem::exists(missing));
     EXPECT_EQ(d.outputName, output);
@@ -208,7 +220,8 @@ TEST_F(DialogueTest, NamesAreRetriedUntilOneOpens) {
 }
 
 TEST_F(DialogueTest, LongNamesAreTakenWhole) {
-    std::filesystem::path deep = scratch / "a folder with a rather long name" / "and another one below it";
+    std::filesystem::path deep =
+        scratch / "a folder with a rather long name" / "and another one below it";
     std::filesystem::create_directories(deep);
     std::filesystem::copy_file(input, deep / "input image.tif");
     std::string longInput = (deep / "input image.tif").string();
@@ -220,15 +233,15 @@ TEST_F(DialogueTest, LongNamesAreTakenWhole) {
 }
 
 TEST_F(DialogueTest, OutputThatHoldsDataIsRefused) {
-    {
-        std::ofstream(output) << "old image";
-    }
+    { std::ofstream(output) << "old image"; }
     std::string fresh = (scratch / "fresh.tif").string();
     Dialogue d = talk("3\n\n" + input + "\n" + output + "\n" + input + "\n" + fresh + "\n");
     std::string refusals = d.transcript.substr(d.transcript.find(kOutputPrompt));
-    EXPECT_EQ(refusals, kOutputPrompt + "**" + output + " already holds data and will not be written**\n" +
+    EXPECT_EQ(refusals, kOutputPrompt + "**" + output +
+                            " already holds data and will not be written**\n" +
                             "Please try again.\n\n" + kOutputPrompt + "**" + input +
-                            " already holds data and will not be written**\nPlease try again.\n\n" + kOutputPrompt);
+                            " already holds data and will not be written**\nPlease try again.\n\n" +
+                            kOutputPrompt);
     EXPECT_EQ(d.outputName, fresh);
     std::ifstream old(output);
     std::string content((std::istreambuf_iterator<char>(old)), std::istreambuf_iterator<char>());
@@ -236,10 +249,12 @@ TEST_F(DialogueTest, OutputThatHoldsDataIsRefused) {
 }
 
 TEST_F(DialogueTest, EndOfInputEndsTheRunWithOneLine) {
-    const std::string ended = "Console input ended before the dialogue was complete; exiting program\n";
-    for (const std::string& typed : {std::string(""), std::string("7\n"), std::string("1\nc9ea9d\n"),
-                                     std::string("2\n000000\n"), std::string("3\n"), std::string("3\n\n"),
-                                     "3\n\n" + input + "\n", std::string("3\n\nmissing\n")}) {
+    const std::string ended =
+        "Console input ended before the dialogue was complete; exiting program\n";
+    for (const std::string& typed :
+         {std::string(""), std::string("7\n"), std::string("1\nc9ea9d\n"),
+          std::string("2\n000000\n"), std::string("3\n"), std::string("3\n\n"),
+          "3\n\n" + input + "\n", std::string("3\n\nmissing\n")}) {
         Dialogue d = talk(typed);
         EXPECT_TRUE(d.ended) << typed;
         EXPECT_EQ(count(d.transcript, ended), 1u) << typed;
