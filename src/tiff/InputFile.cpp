@@ -24,9 +24,10 @@ bool InputFile::reopen(Console& console) {
     return true;
 }
 
+// Some systems open a folder for reading; only its first read fails.
 bool InputFile::opens() const {
     FileHandle probe(platform::openFile(name, "rb"));
-    return probe != nullptr;
+    return probe != nullptr && (std::fgetc(probe.get()) != EOF || std::ferror(probe.get()) == 0);
 }
 
 void InputFile::close() {
