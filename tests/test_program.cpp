@@ -90,6 +90,24 @@ TEST(ProgramRun, EveryWriterComesBackByteForByteWithoutAFilter) {
     }
 }
 
+// Each fixture's console report, from the directory position to the end, as recorded in
+// tests/data/reports: what a user sees of the file.
+TEST(ProgramRun, EveryFixturePrintsItsRecordedReport) {
+    const std::string lastPrompt = "for example: c:\\outfile.TIF\n\n";
+    for (const auto& entry : fs::directory_iterator(fixture("reports"))) {
+        std::string name = entry.path().stem().string() + ".tif";
+        std::vector<uint8_t> recorded = readBytes(entry.path());
+        std::string expected(recorded.begin(), recorded.end());
+        ProgramRun run = runFixture(name, kNoFilter);
+        size_t prompt = run.result.transcript.find(lastPrompt);
+        ASSERT_NE(prompt, std::string::npos) << name;
+        EXPECT_EQ(run.result.transcript.substr(prompt + lastPrompt.size()), expected) << name;
+        bool completes = endsWith(expected, kClosing);
+        EXPECT_EQ(run.result.status, completes ? 0 : 1) << name;
+        EXPECT_EQ(run.output.empty(), !completes) << name;
+    }
+}
+
 TEST(ProgramRun, FatalErrorEndsWithStatusOneAndNoClosingLines) {
     ProgramRun run = runFixture("bigendian_mm.tif", "4\n");
     EXPECT_EQ(run.result.status, 1);
