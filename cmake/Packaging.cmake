@@ -1,0 +1,37 @@
+# Installed files and release packages: a .deb for Linux and a .zip for Windows.
+
+if(WIN32)
+  # Windows users unpack the zip and run the program from its folder.
+  set(VELSTRAM_BIN_DIR .)
+  set(VELSTRAM_DOC_DIR .)
+else()
+  set(VELSTRAM_BIN_DIR bin)
+  set(VELSTRAM_DOC_DIR share/doc/velstram)
+endif()
+install(TARGETS velstram RUNTIME DESTINATION ${VELSTRAM_BIN_DIR})
+install(FILES README.md DESTINATION ${VELSTRAM_DOC_DIR})
+
+set(CPACK_PACKAGE_NAME velstram)
+set(CPACK_PACKAGE_VENDOR "VELSTRAM maintainers")
+set(CPACK_PACKAGE_CONTACT "VELSTRAM maintainers <maintainers@velstram.invalid>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Colour filters for 24-bit RGB TIFF maps, driven from the console")
+set(CPACK_PACKAGE_DESCRIPTION
+    "VELSTRAM reads one uncompressed 24-bit RGB TIFF, applies one of four colour\n\
+filters (keep up to ten colours, whiten a band of colours, clean contours into\n\
+black lines on white, damp the red cast of orthophotos) and writes a second\n\
+TIFF that keeps the input's layout.")
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME "velstram-${PROJECT_VERSION}-win64")
+else()
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
+
+include(CPack)
