@@ -59,6 +59,8 @@ class TifFile {
         return red << 16 | green << 8 | readByte();
     }
 
+    // Values from the directory are kept whole and unsigned, as TIFF stores them; sizes and
+    // positions are checked in 64 bits before any of them is used as a count or an index.
     uint32_t idf_offset = 0;
     int32_t NumDirEntries = 0;
     std::vector<DirEntry> DirEntries;
