@@ -1,4 +1,5 @@
 #include "platform/Platform.h"
+#include "tiff/PixelBytes.h"
 #include "tiff/TifFile.h"
 
 // Bytes of the input that are not strip data keep their positions in the output, so the
@@ -78,11 +79,7 @@ void TifFile::writeRows(uint32_t* const* rows, uint32_t firstRow, uint32_t rowCo
                 ++pixel;
                 continue;
             }
-            for (size_t i = 0; i < whole; ++i, bytes += 3) {
-                bytes[0] = static_cast<uint8_t>(pixel[i] >> 16);
-                bytes[1] = static_cast<uint8_t>(pixel[i] >> 8);
-                bytes[2] = static_cast<uint8_t>(pixel[i]);
-            }
+            pixel_bytes::pack(pixel, bytes, whole);
             output.commit(whole * 3);
             pixel += whole;
         }

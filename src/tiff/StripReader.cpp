@@ -1,6 +1,7 @@
 #include <string>
 
 #include "app/RunEnded.h"
+#include "tiff/PixelBytes.h"
 #include "tiff/TifFile.h"
 
 void TifFile::openStrips() {
@@ -69,9 +70,7 @@ void TifFile::readRows(uint32_t* const* rows, uint32_t firstRow, uint32_t rowCou
                 *pixel++ = readPixel();
                 continue;
             }
-            for (size_t i = 0; i < whole; ++i, bytes += 3) {
-                pixel[i] = uint32_t{bytes[0]} << 16 | uint32_t{bytes[1]} << 8 | bytes[2];
-            }
+            pixel_bytes::unpack(bytes, pixel, whole);
             input.advance(whole * 3);
             pixel += whole;
         }
