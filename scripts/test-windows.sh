@@ -21,6 +21,9 @@ echo "== Wine prefix"
 export WINEPREFIX
 WINEPREFIX=$(mktemp -d)
 export WINEDEBUG=-all
+# Wine takes its ANSI code page from the locale; this one gives 1252, which the tests
+# type names outside ASCII in.
+export LC_ALL=C.UTF-8
 # No Mono or Gecko: their install prompts would wait for a user who is not there.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 cleanup() {

@@ -42,7 +42,8 @@ RunResult runJob(const std::string& typed);
 RunResult runProgram(const std::string& typed);
 
 // A path as the program under test expects to be given it (Windows form under an emulator
-// that runs the Windows build, set by VELSTRAM_WINDOWS_PATHS).
+// that runs the Windows build, set by VELSTRAM_WINDOWS_PATHS, with Latin-1 letters in code
+// page 1252).
 std::string typedPath(const fs::path& file);
 
 // What to type for a run without a colour dialogue: option, the Enter that answers the
