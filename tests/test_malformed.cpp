@@ -323,7 +323,40 @@ TEST(MalformedFiles, WideImageWithoutRowsIsRefusedBeforeAllocating) {
     Bytes tiff = pillow();
     setEntry(tiff, 256, 4, 1, 0x7FFFFFFE);
     setEntry(tiff, 257, 4, 1, 0);
-    expectEnded(tiff,
-                "The image of 2147483646 x 0 pixels is far larger than the file's 2021 "
-                "bytes can fill\nexiting program\n");
+    expectRefusedForSize(tiff, "2147483646 x 0 pixels");
+}
+
+// tests/malformed/: each file beside the report a run on it must print, made by
+// make_corpus.py.
+TEST(MalformedCorpus, EachFilePrintsItsExpectedReportAndLeavesNoOutput) {
+    const fs::path corpus = fs::path(VELSTRAM_TEST_DATA).parent_path() / "malformed";
+    const std::string prompts =
+        "\n\nInput the name of the input TIF file\n\nPlease type in the complete file name "
+        "including the directory path\nfor example: c:\\infile.TIF\n\n"
+        "\n\nInput the name of the output TIF file\n\nPlease type in the complete file name "
+        "including the directory path\nfor example: c:\\outfile.TIF\n\n";
+    int files = 0;
+    for (const auto& item : fs::directory_iterator(corpus)) {
+        if (item.path().extension() != ".tif") {
+            continue;
+        }
+        ++files;
+        SCOPED_TRACE(item.path().filename().string());
+        fs::path expected = item.path();
+        expected.replace_extension(".expected.txt");
+        ASSERT_TRUE(fs::exists(expected));
+        const Bytes tiff = readBytes(item.path());
+        ScratchDir scratch;
+        const fs::path input = scratch / "input.tif";
+        const fs::path output = scratch / "output.tif";
+        writeBytes(input, tiff);
+        RunResult run = runJob(typedRun(4, input.string(), output.string()));
+        const Bytes report = readBytes(expected);
+        EXPECT_EQ(afterDialogue(run.transcript),
+                  prompts + std::string(report.begin(), report.end()));
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(fs::file_size(output), 0u);
+        EXPECT_TRUE(readBytes(input) == tiff);
+    }
+    EXPECT_GE(files, 15);
 }
