@@ -1,6 +1,7 @@
 #include "platform/Platform.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -85,6 +86,18 @@ uint64_t physicalMemory() {
         return 0;
     }
     return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
+}
+
+void preferLargePages([[maybe_unused]] void* start, [[maybe_unused]] size_t bytes) {
+#ifdef MADV_HUGEPAGE
+    // madvise takes whole pages; the partial pages at either end keep small ones.
+    auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    uintptr_t first = (reinterpret_cast<uintptr_t>(start) + page - 1) / page * page;
+    uintptr_t end = (reinterpret_cast<uintptr_t>(start) + bytes) / page * page;
+    if (end > first) {
+        madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+    }
+#endif
 }
 
 void installInterruptHandlers() {

@@ -117,6 +117,9 @@ uint64_t physicalMemory() {
     return status.ullTotalPhys;
 }
 
+// Large pages need a privilege that ordinary users lack, so the hint is not acted on.
+void preferLargePages(void*, size_t) {}
+
 void installInterruptHandlers() {
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &mainThread,
                     THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, 0);
