@@ -1,5 +1,6 @@
-#include <cstdio>
+#include <charconv>
 #include <string>
+#include <string_view>
 
 #include "app/RunEnded.h"
 #include "tiff/TifFile.h"
@@ -22,10 +23,11 @@ enum Tag : uint16_t {
     kStripByteCounts = 279,
 };
 
-std::string hexLine(const char* format, uint32_t value) {
-    std::array<char, 64> text{};
-    std::snprintf(text.data(), text.size(), format, static_cast<unsigned>(value));
-    return text.data();
+// A report line: the label, then the value in lower-case hexadecimal digits.
+std::string hexLine(std::string_view label, uint32_t value) {
+    std::array<char, 8> digits{};
+    char* end = std::to_chars(digits.data(), digits.data() + digits.size(), value, 16).ptr;
+    return std::string(label) + std::string(digits.data(), end) + "\n";
 }
 
 }  // namespace
@@ -64,8 +66,7 @@ void TifFile::readDirEntries() {
     uint8_t low = readByte();
     uint8_t high = readByte();
     NumDirEntries = static_cast<int32_t>(littleEndian16(low, high));
-    console_.print(
-        hexLine(" NumDirEntries in hex is:  %x\n", static_cast<uint32_t>(NumDirEntries)));
+    console_.print(hexLine(" NumDirEntries in hex is:  ", static_cast<uint32_t>(NumDirEntries)));
     console_.endLine();
     if (NumDirEntries > kMostDirEntries) {
         console_.line("tag counter array limits exceeded");
@@ -91,52 +92,51 @@ void TifFile::readTags() {
             case kImageWidth:
                 ImageWidth = value;
                 hasImageWidth_ = true;
-                console_.print(hexLine(" ImageWidth is:  %x\n", ImageWidth));
+                console_.print(hexLine(" ImageWidth is:  ", ImageWidth));
                 break;
             case kImageLength:
                 ImageLength = value;
                 hasImageLength_ = true;
-                console_.print(hexLine(" ImageLength is:  %x\n", ImageLength));
+                console_.print(hexLine(" ImageLength is:  ", ImageLength));
                 break;
             case kBitsPerSample:
                 BitsPerSample = value;
-                console_.print(hexLine(" BitsPerSample is:  %x\n", BitsPerSample));
+                console_.print(hexLine(" BitsPerSample is:  ", BitsPerSample));
                 break;
             case kCompression:
                 Compression = value;
-                console_.print(hexLine(" Compression is:  %x\n", Compression));
+                console_.print(hexLine(" Compression is:  ", Compression));
                 break;
             case kPhotometricInterpretation:
                 PhotometricInterpretation = value;
                 console_.print(
-                    hexLine(" PhotometricInterpretation is:  %x\n", PhotometricInterpretation));
+                    hexLine(" PhotometricInterpretation is:  ", PhotometricInterpretation));
                 break;
             case kStripOffsets:
                 stripOffsetsEntry_ = entry;
                 StripOffsets = value;
                 NumberStripOffsets = entry.count();
                 StripOffsetsDataType = entry.type();
-                console_.print(hexLine(" StripOffsets is:  %x\n", StripOffsets));
-                console_.print(hexLine(" NumberStripOffsets is:  %x\n", NumberStripOffsets));
-                console_.print(hexLine(" StripOffsetsDataType is:  %x\n", StripOffsetsDataType));
+                console_.print(hexLine(" StripOffsets is:  ", StripOffsets));
+                console_.print(hexLine(" NumberStripOffsets is:  ", NumberStripOffsets));
+                console_.print(hexLine(" StripOffsetsDataType is:  ", StripOffsetsDataType));
                 break;
             case kSamplesPerPixel:
                 SamplesPerPixel = value;
-                console_.print(hexLine(" SamplesPerPixel is:  %x\n", SamplesPerPixel));
+                console_.print(hexLine(" SamplesPerPixel is:  ", SamplesPerPixel));
                 break;
             case kRowsPerStrip:
                 RowsPerStrip = value;
-                console_.print(hexLine(" RowsPerStrip is:  %x\n", RowsPerStrip));
+                console_.print(hexLine(" RowsPerStrip is:  ", RowsPerStrip));
                 break;
             case kStripByteCounts:
                 stripByteCountsEntry_ = entry;
                 StripByteCount = value;
                 StripByteCountDataType = entry.type();
                 NumberStripByteCounts = entry.count();
-                console_.print(hexLine(" StripByteCount is:  %x\n", StripByteCount));
-                console_.print(
-                    hexLine(" StripByteCountDataType is:  %x\n", StripByteCountDataType));
-                console_.print(hexLine(" NumberStripByteCounts is:  %x\n", NumberStripByteCounts));
+                console_.print(hexLine(" StripByteCount is:  ", StripByteCount));
+                console_.print(hexLine(" StripByteCountDataType is:  ", StripByteCountDataType));
+                console_.print(hexLine(" NumberStripByteCounts is:  ", NumberStripByteCounts));
                 break;
             default:
                 break;
