@@ -25,7 +25,7 @@ void restoreTerminal() {
     }
 }
 
-extern "C" void onInterrupt(int) {
+extern "C" void onInterrupt([[maybe_unused]] int signal) {
     restoreTerminal();
     if (hasPendingOutput != 0) {
         int fd = open(pendingOutput, O_WRONLY | O_TRUNC);
