@@ -91,11 +91,10 @@ uint64_t physicalMemory() {
 void preferLargePages([[maybe_unused]] void* start, [[maybe_unused]] size_t bytes) {
 #ifdef MADV_HUGEPAGE
     // madvise takes whole pages; the partial pages at either end keep small ones.
-    auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-    uintptr_t first = (reinterpret_cast<uintptr_t>(start) + page - 1) / page * page;
-    uintptr_t end = (reinterpret_cast<uintptr_t>(start) + bytes) / page * page;
-    if (end > first) {
-        madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+    auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    size_t lead = (page - reinterpret_cast<uintptr_t>(start) % page) % page;
+    if (bytes >= lead + page) {
+        madvise(static_cast<char*>(start) + lead, (bytes - lead) / page * page, MADV_HUGEPAGE);
     }
 #endif
 }
