@@ -1,5 +1,8 @@
 #include "filters/PixelFilter.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 // Neighbours in the order in which they are tested: E, NE, N, NW, W, SW, S, SE.
@@ -11,12 +14,9 @@ constexpr Offset kNeighbours[8] = {{0, 1},  {-1, 1}, {-1, 0}, {-1, -1},
                                    {0, -1}, {1, -1}, {1, 0},  {1, 1}};
 
 bool surroundedByWhite(uint32_t* const* rows, int32_t r, int32_t c) {
-    for (const Offset& n : kNeighbours) {
-        if (rows[r + n.row][c + n.column] != PixelFilter::kWhite) {
-            return false;
-        }
-    }
-    return true;
+    return std::all_of(std::begin(kNeighbours), std::end(kNeighbours), [&](const Offset& n) {
+        return rows[r + n.row][c + n.column] == PixelFilter::kWhite;
+    });
 }
 
 void blacken(uint32_t& pixel) {
