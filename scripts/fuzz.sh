@@ -12,7 +12,8 @@ bash scripts/install-deps.sh build fuzz
 CXX=clang++ cmake -S fuzz -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build-fuzz --target fuzz_job -j2
 
-# New inputs go to corpus/ and are kept between runs; seeds/ is refreshed every time.
+# New inputs go to corpus/ and are kept between runs; seeds/ and findings/ start afresh.
+rm -rf build-fuzz/findings
 mkdir -p build-fuzz/corpus build-fuzz/findings build-fuzz/seeds
 cp tests/data/*.tif build-fuzz/seeds/
 if compgen -G "tests/malformed/*.tif" >/dev/null; then
