@@ -318,6 +318,7 @@ def write_ppm(path, w, h, data):
 # name -> (width, height, seed); the pixels/<name>.rgb file holds this content.
 IMAGES = {
     "tiffcp_r1_odd": (37, 23, 1),
+    "tiffcp_r1_tall": (5, 100, 25),
     "tiffcp_default": (101, 67, 2),
     "tifffile_contig": (45, 27, 3),
     "tifffile_rps": (40, 24, 4),
@@ -344,7 +345,7 @@ IMAGES = {
 # Files the program is expected to decode to the image they were made from: only these
 # get a pixels/<name>.rgb reference. The others are rejected or not decodable images.
 WITH_PIXELS = [
-    "tiffcp_r1_odd", "tiffcp_default", "tifffile_contig", "tifffile_rps", "pillow",
+    "tiffcp_r1_odd", "tiffcp_r1_tall", "tiffcp_default", "tifffile_contig", "tifffile_rps", "pillow",
     "imagemagick", "vips", "hand_12_entries", "hand_100_entries", "hand_101_entries",
     "hand_short_arrays", "hand_two_shorts_inline", "hand_arrays_above_64k",
     "hand_strips_out_of_order", "hand_gap_between_strips", "hand_width10_last125",
@@ -352,7 +353,7 @@ WITH_PIXELS = [
 ]
 
 # Files made by external tools from the sources written by "sources".
-EXTERNAL = ["tiffcp_r1_odd", "tiffcp_default", "imagemagick", "vips", "bigendian_mm"]
+EXTERNAL = ["tiffcp_r1_odd", "tiffcp_r1_tall", "tiffcp_default", "imagemagick", "vips", "bigendian_mm"]
 
 
 def image(name):
@@ -446,7 +447,7 @@ def hand_files():
 def cmd_sources(tmp):
     """Inputs for tiffcp (single-strip TIFF, so tiffcp picks its own RowsPerStrip),
     ImageMagick and vips (binary PPM)."""
-    for name in ("tiffcp_r1_odd", "tiffcp_default", "bigendian_mm"):
+    for name in ("tiffcp_r1_odd", "tiffcp_r1_tall", "tiffcp_default", "bigendian_mm"):
         w, h, d = image(name)
         with open(os.path.join(tmp, name + ".src.tif"), "wb") as f:
             f.write(build_tiff(w, h, d))

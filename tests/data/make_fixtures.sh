@@ -18,6 +18,7 @@ trap 'rm -rf "$tmp"' EXIT
 
 # libtiff: strips first, directory last (word aligned).
 tiffcp -c none -r 1 "$tmp/tiffcp_r1_odd.src.tif" "$here/tiffcp_r1_odd.tif"
+tiffcp -c none -r 1 "$tmp/tiffcp_r1_tall.src.tif" "$here/tiffcp_r1_tall.tif"
 tiffcp -c none "$tmp/tiffcp_default.src.tif" "$here/tiffcp_default.tif"
 tiffcp -c none -B "$tmp/bigendian_mm.src.tif" "$here/bigendian_mm.tif"
 
