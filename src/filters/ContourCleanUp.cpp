@@ -25,6 +25,13 @@ void blacken(uint32_t& pixel) {
     }
 }
 
+// Every pixel of columns first to last that is not a marker becomes black.
+void blackenColumns(uint32_t* row, int32_t first, int32_t last) {
+    for (int32_t c = first; c <= last; ++c) {
+        row[c] = row[c] == PixelFilter::kMarker ? PixelFilter::kMarker : PixelFilter::kBlack;
+    }
+}
+
 }  // namespace
 
 void PixelFilter::paintColoured(uint32_t* const* rows, int32_t width, int32_t height,
@@ -55,33 +62,30 @@ void PixelFilter::removeSpecks(uint32_t* const* rows, uint32_t key1, uint32_t ke
     }
 }
 
-// Markers are never repainted, so a marker right after a painting marker has a marker as its
-// west neighbour and paints too; of its eight neighbours only the east column is new.
+// Markers never change in this pass, so every marker of a run after a painting marker has a
+// marker to its west and paints as well: a run is tested once, at its first pixel, and its
+// neighbours are painted together. Runs are taken in order, so the test at the start of the
+// next run still sees the paint of the runs before it.
 void PixelFilter::thickenMarkers(uint32_t* const* rows, int32_t width, int32_t height) {
+    if (width < 3) {
+        return;
+    }
+    auto isMarker = [](uint32_t p) { return p == kMarker; };
     for (int32_t r = 1; r < height - 1; ++r) {
-        uint32_t* above = rows[r - 1];
         uint32_t* row = rows[r];
-        uint32_t* below = rows[r + 1];
-        bool westPainted = false;
-        for (int32_t c = 1; c < width - 1; ++c) {
-            if (row[c] != kMarker) {
-                westPainted = false;
-                continue;
+        uint32_t* const interiorEnd = row + width - 1;
+        uint32_t* run = std::find(row + 1, interiorEnd, kMarker);
+        while (run < interiorEnd) {
+            uint32_t* runEnd = std::find_if_not(run + 1, interiorEnd, isMarker);
+            auto first = static_cast<int32_t>(run - row);
+            auto last = static_cast<int32_t>(runEnd - row);
+            if (!surroundedByWhite(rows, r, first)) {
+                blackenColumns(rows[r - 1], first - 1, last);
+                blackenColumns(rows[r + 1], first - 1, last);
+                blacken(row[first - 1]);
+                blacken(row[last]);
             }
-            if (!westPainted) {
-                if (surroundedByWhite(rows, r, c)) {
-                    continue;
-                }
-                blacken(above[c - 1]);
-                blacken(above[c]);
-                blacken(row[c - 1]);
-                blacken(below[c - 1]);
-                blacken(below[c]);
-            }
-            blacken(above[c + 1]);
-            blacken(row[c + 1]);
-            blacken(below[c + 1]);
-            westPainted = true;
+            run = std::find(runEnd, interiorEnd, kMarker);
         }
     }
 }
