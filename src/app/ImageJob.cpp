@@ -87,6 +87,7 @@ void ImageJob::readAllStrips() {
     }
     file.readLastStrip(stripIndex, rows.rows());
     file.closeStrips();
+    rows.whitenFrom(file.coveredRows());
     console_.endLine();
     console_.endLine();
 }

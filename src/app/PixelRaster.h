@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -10,8 +11,10 @@ class PixelRaster {
   public:
     static constexpr uint32_t kWhite = 0xFFFFFF;
 
-    // Rows 0 through count, each of width words, all white.
+    // Rows 0 through count, each of width words, left unset: the strips fill most of them.
     void allocate(uint32_t count, uint32_t width);
+    // Rows first through count become white; they are the ones no strip filled.
+    void whitenFrom(uint32_t first);
     void release();
 
     uint32_t* const* rows() const { return table_.data(); }
@@ -20,4 +23,5 @@ class PixelRaster {
   private:
     std::unique_ptr<uint32_t[]> pixels_;
     std::vector<uint32_t*> table_;
+    size_t width_ = 0;
 };
