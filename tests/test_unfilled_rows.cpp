@@ -19,14 +19,14 @@ TEST(UnfilledRows, AreWhiteToTheContourCleanUp) {
     for (auto [at, length] : image.strips) {
         std::fill_n(tiff.begin() + static_cast<std::ptrdiff_t>(at), length, uint8_t{0xFF});
     }
-    const size_t dot = lastAt + lastLength - 3 * (image.width - 5);
+    const size_t dot = lastAt + lastLength - size_t{3} * (image.width - 5);
     tiff[dot] = 0xC9;
     tiff[dot + 1] = 0x6A;
     tiff[dot + 2] = 0x2D;
     std::vector<uint8_t> blank = tiff;
     std::fill_n(blank.begin() + static_cast<std::ptrdiff_t>(dot), 3, uint8_t{0xFF});
 
-    for (uint32_t extraRows : {1u, 3u}) {
+    for (uint32_t extraRows : {1U, 3U}) {
         SCOPED_TRACE(extraRows);
         setEntry(tiff, 257, 4, 1, image.height + extraRows);
         setEntry(blank, 257, 4, 1, image.height + extraRows);
