@@ -360,3 +360,32 @@ TEST(MalformedCorpus, EachFilePrintsItsExpectedReportAndLeavesNoOutput) {
     }
     EXPECT_GE(files, 15);
 }
+
+// The bulk paths convert whole pixels between buffer ends and fall back to single bytes for
+// the pixel that a buffer end cuts: one strip of more than 1 MiB crosses the 64 KiB input
+// buffer and the 1 MiB output buffer inside a pixel (2^16 and 2^20 are not multiples of 3).
+TEST(BufferBoundaries, PixelsCutByBufferEndsComeThroughWhole) {
+    constexpr uint32_t kWidth = 640;
+    constexpr uint32_t kHeight = 560;
+    constexpr size_t kStrip = 8 + 2 + 6 * 12 + 4;
+    Bytes tiff(kStrip + size_t{kWidth} * kHeight * 3);
+    tiff[0] = tiff[1] = 0x49;
+    tiff[2] = 0x2A;
+    put32(tiff, 4, 8);
+    put16(tiff, 8, 6);
+    const uint32_t entries[6][4] = {{256, 4, 1, kWidth},  {257, 4, 1, kHeight},
+                                    {273, 4, 1, kStrip},  {277, 3, 1, 3},
+                                    {278, 4, 1, kHeight}, {279, 4, 1, kWidth * kHeight * 3}};
+    for (size_t i = 0; i < 6; ++i) {
+        size_t at = 10 + 12 * i;
+        put16(tiff, at, entries[i][0]);
+        put16(tiff, at + 2, entries[i][1]);
+        put32(tiff, at + 4, entries[i][2]);
+        put32(tiff, at + 8, entries[i][3]);
+    }
+    for (size_t p = kStrip; p < tiff.size(); ++p) {
+        tiff[p] = static_cast<uint8_t>(p * 37 + p / 251);
+    }
+    EXPECT_EQ(runWithoutFilter(tiff), 0);
+    expectFiltered(tiff, 4);
+}
