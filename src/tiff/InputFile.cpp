@@ -36,6 +36,7 @@ void InputFile::close() {
     file_.reset();
     next_ = end_ = 0;
     bufferStart_ = 0;
+    unpositioned_ = false;
     failed_ = true;
 }
 
@@ -44,14 +45,21 @@ void InputFile::seek(uint64_t offset) {
         next_ = static_cast<size_t>(offset - bufferStart_);
         return;
     }
+    // The file itself is moved only when a read needs bytes from there: writing the output
+    // moves past every strip, mostly without reading anything in between.
     bufferStart_ = offset;
     next_ = end_ = 0;
-    if (!file_ || !platform::seekTo(file_.get(), offset)) {
+    unpositioned_ = true;
+    if (!file_) {
         failed_ = true;
     }
 }
 
 uint8_t InputFile::refill() {
+    if (unpositioned_ && !failed_ && file_ && !platform::seekTo(file_.get(), bufferStart_)) {
+        failed_ = true;
+    }
+    unpositioned_ = false;
     if (!failed_ && file_) {
         bufferStart_ += end_;
         next_ = 0;

@@ -54,5 +54,7 @@ class InputFile {
     size_t end_ = 0;
     uint64_t bufferStart_ = 0;
     uint64_t size_ = 0;
+    // Set when a seek has left the file behind bufferStart_.
+    bool unpositioned_ = false;
     bool failed_ = true;
 };
