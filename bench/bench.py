@@ -359,11 +359,14 @@ def machine(binary, load_before, other_load):
         found = re.search(r"CMAKE_CXX_COMPILER:\w+=(.*)", cache.read_text())
         if found:
             compiler = first_line([found.group(1), "--version"])
+    virtual = " (virtual machine)" if re.search(r"^flags.* hypervisor", cpuinfo, re.M) else ""
     return [
         f"- Date: {datetime.datetime.now().astimezone().strftime('%Y-%m-%d %H:%M %Z')}",
-        f"- CPU: {model.group(1) if model else 'unknown'}, {os.cpu_count()} cores",
+        f"- CPU: {model.group(1) if model else 'unknown'}{virtual}, {os.cpu_count()} cores",
         f"- Memory: {int(meminfo.group(1)) / (1 << 20):.1f} GiB" if meminfo else "- Memory: ?",
-        f"- System: {platform.system()} {platform.release()}",
+        f"- System: {platform.system()} {platform.release()}, transparent huge pages "
+        f"{huge_pages()}",
+        *free_page_reporting(),
         f"- Compiler: {compiler}, Release build",
         f"- ImageMagick: {first_line([CONVERT, '-version'])}",
         f"- tifffile {tifffile.__version__}, numpy {np.__version__}, "
@@ -371,6 +374,27 @@ def machine(binary, load_before, other_load):
         f"- Load average before / after: {load_before} / {load_average()}",
         *other_load.describe(),
     ]
+
+
+def huge_pages():
+    setting = Path("/sys/kernel/mm/transparent_hugepage/enabled")
+    found = re.search(r"\[(\w+)\]", setting.read_text()) if setting.exists() else None
+    return found.group(1) if found else "unknown"
+
+
+def free_page_reporting():
+    """A balloon device that reports free pages hands freed memory back to the host."""
+    for device in Path("/sys/bus/virtio/devices").glob("*"):
+        try:
+            reporting = ((device / "device").read_text().strip() == "0x0005" and
+                         (device / "features").read_text()[5] == "1")
+        except (OSError, IndexError):
+            continue
+        if reporting:
+            return ["- Freed memory: the virtual machine reports freed pages to its host, so memory "
+                    "that stayed free for a few seconds is slow to touch again (host page "
+                    "faults, seen as system time and clear_page in perf)"]
+    return []
 
 
 def load_average():
