@@ -19,12 +19,6 @@ bool surroundedByWhite(uint32_t* const* rows, int32_t r, int32_t c) {
     });
 }
 
-void blacken(uint32_t& pixel) {
-    if (pixel != PixelFilter::kMarker) {
-        pixel = PixelFilter::kBlack;
-    }
-}
-
 // Every pixel of columns first to last that is not a marker becomes black.
 void blackenColumns(uint32_t* row, int32_t first, int32_t last) {
     for (int32_t c = first; c <= last; ++c) {
@@ -82,8 +76,8 @@ void PixelFilter::thickenMarkers(uint32_t* const* rows, int32_t width, int32_t h
             if (!surroundedByWhite(rows, r, first)) {
                 blackenColumns(rows[r - 1], first - 1, last);
                 blackenColumns(rows[r + 1], first - 1, last);
-                blacken(row[first - 1]);
-                blacken(row[last]);
+                blackenColumns(row, first - 1, first - 1);
+                blackenColumns(row, last, last);
             }
             run = std::find(runEnd, interiorEnd, kMarker);
         }
