@@ -1,7 +1,10 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,89 +12,62 @@
 namespace testing_support {
 
 namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
 
-// A fresh folder under the system's temporary folder, removed again at the end of a test.
-class ScratchDir {
-  public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const fs::path& path() const { return path_; }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-  private:
-    fs::path path_;
-};
-
+// A fresh, empty folder of this name under one of the test process's own, which goes when
+// the process ends.
+fs::path scratch(const std::string& name);
 fs::path fixture(const std::string& name);
-std::vector<uint8_t> readBytes(const fs::path& file);
-void writeBytes(const fs::path& file, const std::vector<uint8_t>& bytes);
+Bytes readBytes(const fs::path& file);
+void writeBytes(const fs::path& file, const Bytes& bytes);
+bool endsWith(const std::string& text, const std::string& end);
+
+// Settings that apply no filter (the menu loop gives up on a non-number), and the last
+// lines of a run that completes.
+inline const std::string kNoFilter = "7\nx\n";
+inline const std::string kClosing = "Press any key to continue\n\nDone\n";
 
 struct RunResult {
     std::string transcript;
     int status = -1;
 };
-
-// Runs a whole job in-process: the typed lines go in, the console transcript comes out,
-// and the status is what the program's entry would return.
+// A whole job in-process, through the console object.
 RunResult runJob(const std::string& typed);
-
-// Runs the built program as a separate process with the typed lines on standard input.
-// VELSTRAM_RUNNER, when set, is put in front of the command (an emulator, say).
+// The built program as a process with the typed lines on standard input. VELSTRAM_RUNNER
+// is put in front of it (an emulator, say); VELSTRAM_WINDOWS_PATHS marks the Windows build,
+// which gets CR LF lines and paths as Windows writes them (typedPath).
 RunResult runProgram(const std::string& typed);
-
-// A path as the program under test expects to be given it (Windows form under an emulator
-// that runs the Windows build, set by VELSTRAM_WINDOWS_PATHS, with Latin-1 letters in code
-// page 1252).
 std::string typedPath(const fs::path& file);
 
-// What to type for a run without a colour dialogue: option, the Enter that answers the
-// key wait, then the two names.
-std::string typedRun(int option, const std::string& input, const std::string& output);
+// One file through a run: the report after the last prompt, the status and the output;
+// the input must come through unchanged.
+struct FileRun {
+    std::string report;
+    int status = -1;
+    Bytes output;
+};
+FileRun runFile(const fs::path& input, const std::string& settings, bool asProcess = false);
+FileRun runOnBytes(const Bytes& tiff, const std::string& settings);
 
-// The transcript of a normal run, from the start of its first file-name prompt to the
-// end: everything before it is the dialogue.
-std::string afterDialogue(const std::string& transcript);
+// Whatever a file holds, a run either completes and writes what a healthy run writes, or
+// ends with "exiting program", status 1 and an empty output. Returns the status.
+int expectSound(const FileRun& run, const Bytes& healthy);
+// Without a filter, a completed run writes the input itself.
+int runWithoutFilter(const Bytes& tiff);
 
-}  // namespace testing_support
-
-namespace testing_support {
-
-// Little-endian fields of a TIFF held in memory, for making broken variants of fixtures.
-uint32_t get16(const std::vector<uint8_t>& bytes, size_t at);
-uint32_t get32(const std::vector<uint8_t>& bytes, size_t at);
-void put16(std::vector<uint8_t>& bytes, size_t at, uint32_t value);
-void put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value);
-// Position of the directory entry with this tag (the first directory only).
-size_t entryAt(const std::vector<uint8_t>& tiff, uint16_t tag);
-void setEntry(std::vector<uint8_t>& tiff, uint16_t tag, uint16_t type, uint32_t count,
-              uint32_t value);
+// Little-endian fields and directory entries of a TIFF in memory, for variants of fixtures.
+void put(Bytes& bytes, size_t at, uint32_t value, size_t size = 4);
+size_t entryAt(const Bytes& tiff, uint16_t tag);
+void setEntry(Bytes& tiff, uint16_t tag, uint16_t type, uint32_t count, uint32_t value);
 
 // The image of an uncompressed 24-bit RGB TIFF as words 0x00RRGGBB, read independently of
-// the program: what a real reader would show of a file.
+// the program, with where each strip's bytes lie.
 struct Image {
     uint32_t width = 0;
     uint32_t height = 0;
     std::vector<uint32_t> pixels;
-    // Where each strip's bytes lie in the file: position and length.
     std::vector<std::pair<size_t, size_t>> strips;
-    uint32_t at(uint32_t row, uint32_t column) const {
-        return pixels[size_t{row} * width + column];
-    }
 };
-Image decodeImage(const std::vector<uint8_t>& tiff);
-
-// A whole in-process run of one file: the file is written to a scratch folder, the job
-// runs with the given typed settings, and the output is read back.
-struct FileRun {
-    std::string report;  // the transcript after the dialogue
-    int status = -1;
-    std::vector<uint8_t> output;
-};
-FileRun runOnBytes(const std::vector<uint8_t>& tiff, const std::string& typedSettings);
-
-// Settings that apply no filter: the menu loop gives up on a non-number.
-inline const std::string kNoFilter = "7\nx\n";
+Image decodeImage(const Bytes& tiff);
 
 }  // namespace testing_support
