@@ -21,6 +21,13 @@ enum Tag : uint16_t {
     kSamplesPerPixel = 277,
     kRowsPerStrip = 278,
     kStripByteCounts = 279,
+    kPlanarConfiguration = 284,
+    kTileWidth = 322,
+    kTileByteCounts = 325,
+    kModelPixelScale = 33550,
+    kModelTiepoint = 33922,
+    kModelTransformation = 34264,
+    kGeoKeyDirectory = 34735,
 };
 
 // A report line: the label, then the value in lower-case hexadecimal digits.
@@ -38,7 +45,7 @@ void TifFile::readHeader() {
         byte = readByte();
     }
     if (!std::equal(kLittleEndianMagic.begin(), kLittleEndianMagic.end(), header_bytes.begin())) {
-        endRun(console_, {"not a valid little endian TIF file", "exiting program"});
+        refuseHeader();
     }
     if (input.size() < kHeaderSize) {
         fail("The file ends inside its 8-byte header");
@@ -83,6 +90,16 @@ void TifFile::readDirEntries() {
             byte = readByte();
         }
     }
+    // The position of a further image's directory follows the last entry, when the file
+    // holds it at all.
+    uint64_t next = uint64_t{idf_offset} + 2 + kEntrySize * static_cast<uint64_t>(NumDirEntries);
+    if (next + 4 <= input.size()) {
+        input.seek(next);
+        uint8_t b0 = readByte();
+        uint8_t b1 = readByte();
+        uint8_t b2 = readByte();
+        nextDirectory_ = littleEndian32(b0, b1, b2, readByte());
+    }
 }
 
 void TifFile::readTags() {
@@ -100,14 +117,17 @@ void TifFile::readTags() {
                 console_.print(hexLine(" ImageLength is:  ", ImageLength));
                 break;
             case kBitsPerSample:
+                kind_.bitsPerSample = entry;
                 BitsPerSample = value;
                 console_.print(hexLine(" BitsPerSample is:  ", BitsPerSample));
                 break;
             case kCompression:
+                kind_.compression = entry;
                 Compression = value;
                 console_.print(hexLine(" Compression is:  ", Compression));
                 break;
             case kPhotometricInterpretation:
+                kind_.photometric = entry;
                 PhotometricInterpretation = value;
                 console_.print(
                     hexLine(" PhotometricInterpretation is:  ", PhotometricInterpretation));
@@ -122,6 +142,7 @@ void TifFile::readTags() {
                 console_.print(hexLine(" StripOffsetsDataType is:  ", StripOffsetsDataType));
                 break;
             case kSamplesPerPixel:
+                kind_.samplesPerPixel = entry;
                 SamplesPerPixel = value;
                 console_.print(hexLine(" SamplesPerPixel is:  ", SamplesPerPixel));
                 break;
@@ -138,12 +159,29 @@ void TifFile::readTags() {
                 console_.print(hexLine(" StripByteCountDataType is:  ", StripByteCountDataType));
                 console_.print(hexLine(" NumberStripByteCounts is:  ", NumberStripByteCounts));
                 break;
+            case kPlanarConfiguration:
+                kind_.planarConfiguration = entry;
+                break;
+            case kModelPixelScale:
+            case kModelTiepoint:
+            case kModelTransformation:
+            case kGeoKeyDirectory:
+                kind_.georeferenced = true;
+                break;
             default:
+                kind_.tiled =
+                    kind_.tiled || (entry.tag() >= kTileWidth && entry.tag() <= kTileByteCounts);
                 break;
         }
     }
     console_.flush();
+    checkImageKind();
     checkRequiredTags();
+    if (nextDirectory_ != 0 && uint64_t{nextDirectory_} + 2 <= fileSize_) {
+        console_.line(
+            "The file holds further images after this one; only this one is filtered, and the "
+            "others are copied unchanged");
+    }
 }
 
 void TifFile::checkRequiredTags() const {

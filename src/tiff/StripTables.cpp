@@ -33,7 +33,7 @@ void TifFile::readStripOffsets() {
     console_.print("StripOffsetsDataType is;  ");
     console_.print(StripOffsetsDataType);
     console_.endLine();
-    StripOffsetsTable = readStripArray("StripOffsets", *stripOffsetsEntry_, StripOffsetsDataType);
+    StripOffsetsTable = readEntryArray("StripOffsets", *stripOffsetsEntry_);
     if (NumberStripOffsets == 0) {
         fail("The directory lists no strips");
     }
@@ -44,8 +44,7 @@ void TifFile::readStripByteCounts() {
     console_.print("StripByteCountDataType is;  ");
     console_.print(StripByteCountDataType);
     console_.endLine();
-    StripByteCountsTable =
-        readStripArray("StripByteCounts", *stripByteCountsEntry_, StripByteCountDataType);
+    StripByteCountsTable = readEntryArray("StripByteCounts", *stripByteCountsEntry_);
     if (NumberStripByteCounts < NumberStripOffsets) {
         fail("The directory lists " + number(NumberStripOffsets) + " strips but only " +
              number(NumberStripByteCounts) + " strip byte counts");
@@ -53,12 +52,13 @@ void TifFile::readStripByteCounts() {
     checkStripLayout();
 }
 
-std::vector<uint32_t> TifFile::readStripArray(const char* name, const DirEntry& entry,
-                                              uint32_t type) {
+// The one way to an entry's values: in the entry itself when they fit there, else at the
+// position it gives, checked against the file's size before anything is read.
+std::vector<uint32_t> TifFile::readEntryArray(const char* name, const DirEntry& entry) {
     uint32_t size = entry.elementSize();
     if (size == 0) {
         console_.line("switch error");
-        fail(std::string("The ") + name + " array has field type " + number(type) +
+        fail(std::string("The ") + name + " array has field type " + number(entry.type()) +
              "; only SHORT (3) and LONG (4) arrays can be read");
     }
     uint32_t count = entry.count();

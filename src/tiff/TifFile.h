@@ -95,8 +95,12 @@ class TifFile {
     [[noreturn]] void fail(std::string_view reason);
 
     void readDirEntries();
+    [[noreturn]] void refuseHeader();
+    void checkImageKind();
+    [[noreturn]] void refuse(std::string_view reason, std::string_view command,
+                             bool losesGeoreference = false);
     void checkRequiredTags() const;
-    std::vector<uint32_t> readStripArray(const char* name, const DirEntry& entry, uint32_t type);
+    std::vector<uint32_t> readEntryArray(const char* name, const DirEntry& entry);
     void checkStripLayout();
     uint32_t stripHeight() const;
     uint32_t lastStripRows(int32_t strip) const;
@@ -110,6 +114,18 @@ class TifFile {
     uint64_t fileSize_ = 0;
     std::optional<DirEntry> stripOffsetsEntry_;
     std::optional<DirEntry> stripByteCountsEntry_;
+    // The tags that say what kind of image the directory describes, where the file has them.
+    struct KindTags {
+        std::optional<DirEntry> bitsPerSample;
+        std::optional<DirEntry> compression;
+        std::optional<DirEntry> samplesPerPixel;
+        std::optional<DirEntry> photometric;
+        std::optional<DirEntry> planarConfiguration;
+        bool tiled = false;
+        bool georeferenced = false;
+    } kind_;
+    // Where the directory of a further image lies; 0 when the file holds one image.
+    uint32_t nextDirectory_ = 0;
     bool hasImageWidth_ = false;
     bool hasImageLength_ = false;
     std::vector<int32_t> fileOrder_;

@@ -3,12 +3,16 @@
 tests/data/pixels, by the real writers where one makes such a file and by hand where none
 does, and the malformed corpus of tests/malformed. The recorded reports beside them are data.
 
-    /usr/bin/python3 tests/data/make_fixtures.py
-Needs libtiff-tools, imagemagick, libvips-tools, python3-pil, python3-tifffile, python3-numpy.
+    /usr/bin/python3 tests/data/make_fixtures.py [PROGRAM]
+With the built program given, each command it prints for a file it refuses is run and must
+give a file that it reads. Needs libtiff-tools, imagemagick, libvips-tools, python3-pil, python3-tifffile, python3-numpy.
 """
+import glob
 import os
+import shlex
 import struct
 import subprocess
+import sys
 import tempfile
 
 import numpy
@@ -191,6 +195,7 @@ def corpus():
 
     files = {
         "not_little_endian": b"MM\x00*\x00\x00\x00\x08",
+        "not_a_tiff": b"\x89PNG\r\n\x1a\n" + whole[8:],
         "truncated_header": whole[:6],
         "directory_past_end": whole[:4] + struct.pack("<I", 1000) + whole[8:],
         "truncated_directory": whole[:80],
@@ -214,12 +219,53 @@ def corpus():
         "no_strip_byte_counts": corpus_file({279: None}),
         "tag_twice": whole[:8 + 2 + 12 * 3] + struct.pack("<H", 256) + whole[8 + 2 + 12 * 3 + 2:],
         "wrong_strip_count": corpus_file({273: (LONG, 2, None)}),
+        "bits_per_sample_past_end": corpus_file({258: (SHORT, 3, size - 4)}),
     }
     for name, data in files.items():
         save(CORPUS, name + ".tif", data)
+
+
+def refused_kinds():
+    """Files of the kinds the program refuses, each as a real writer makes it."""
+    save(TMP, "rgb.rgb", pixels("tifffile_rps", 40, 24)[2])
+    run("/usr/bin/convert", "-size", "40x24", "-depth", "8", f"rgb:{TMP}/rgb.rgb", f"{TMP}/rgb.tif")
+    image = Image.open(f"{TMP}/rgb.tif")
+    for mode, name in [("L", "grey"), ("P", "palette"), ("1", "bilevel"), ("RGBA", "rgba")]:
+        image.convert(mode).save(f"{DATA}/pillow_{name}.tif")
+    for options, name in [("-colorspace Gray", "grey"), ("-type palette", "palette"),
+                          ("-colorspace CMYK", "cmyk"), ("-depth 16", "16bit")]:
+        run("/usr/bin/convert", f"{TMP}/rgb.tif", *options.split(), f"{DATA}/imagemagick_{name}.tif")
+    for options, name in [("-c lzw", "lzw"), ("-c zip", "deflate"), ("-c packbits", "packbits"),
+                          ("-c jpeg", "jpeg"), ("-t -w 16 -l 16", "tiled"),
+                          ("-p separate", "planar"), ("-8", "bigtiff")]:
+        run("tiffcp", *options.split(), f"{TMP}/rgb.tif", f"{DATA}/tiffcp_{name}.tif")
+    run("tiffcp", f"{TMP}/rgb.tif", f"{DATA}/pillow.tif", f"{DATA}/tiffcp_two_images.tif")
+    run("gdal_translate", "-q", "-a_srs", "EPSG:26915", "-a_ullr", "0", "24", "40", "0", "-co",
+        "COMPRESS=LZW", f"{TMP}/rgb.tif", f"{DATA}/gdal_georeferenced_lzw.tif")
+
+
+def check_cures(program):
+    """Runs the command that the program gives for each file it refuses, then the program on
+    what the command made: that file must be read."""
+    def report(path):
+        typed = f"7\nx\n\n{path}\n{TMP}/{len(os.listdir(TMP))}.out\n".encode()
+        return subprocess.run([program], input=typed, capture_output=True).stdout.decode()
+
+    for path in sorted(glob.glob(f"{DATA}/*.tif")):
+        lines = report(path).splitlines()
+        cures = [lines[i + 1] for i, line in enumerate(lines) if line.startswith("Convert it first")]
+        if cures:
+            cured = f"{TMP}/cured-{os.path.basename(path)}"
+            command = shlex.split(cures[0].replace("in.tif", path).replace("out.tif", cured))
+            run(*(["/usr/bin/convert"] if command[0] == "convert" else command[:1]), *command[1:])
+            assert report(cured).endswith("Done\n"), f"{path}: {cures[0]} gave no readable file"
+            print(f"{os.path.basename(path)}: {cures[0].strip()}")
 
 
 if __name__ == "__main__":
     writer_fixtures()
     hand_fixtures()
     corpus()
+    refused_kinds()
+    if len(sys.argv) > 1:
+        check_cures(sys.argv[1])
