@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 namespace platform {
@@ -90,6 +91,11 @@ bool emptyFile(const std::string& name) {
 
 bool standardInputIsTerminal() {
     return isatty(STDIN_FILENO) != 0;
+}
+
+std::string homeFolder() {
+    const char* home = std::getenv("HOME");  // NOLINT(concurrency-mt-unsafe): one thread
+    return home != nullptr ? home : "";
 }
 
 void waitForKey() {
