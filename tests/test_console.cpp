@@ -9,6 +9,15 @@
 #include "TestSupport.h"
 #include "dialogue/TypedName.h"
 
+#if !defined(_WIN32)
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#endif
+
 using namespace testing_support;
 
 TEST(TypedName, PastedQuotesAndWhiteSpaceAreDropped) {
@@ -32,3 +41,68 @@ TEST(TypedName, PastedQuotesAndWhiteSpaceAreDropped) {
         EXPECT_EQ(fileNameMeant(typed), meant) << typed;
     }
 }
+
+#if !defined(_WIN32)
+
+namespace {
+
+// Reads what the program writes to the terminal until text appears after from; returns the
+// position after it, or npos when it does not come within five seconds.
+size_t waitFor(int terminal, std::string& screen, size_t from, const std::string& text) {
+    char chunk[4096];
+    pollfd ready{terminal, POLLIN, 0};
+    size_t at = 0;
+    while ((at = screen.find(text, from)) == std::string::npos) {
+        ssize_t got = poll(&ready, 1, 5000) > 0 ? read(terminal, chunk, sizeof chunk) : -1;
+        if (got <= 0) {
+            return std::string::npos;
+        }
+        screen.append(chunk, static_cast<size_t>(got));
+    }
+    return at + text.size();
+}
+
+}  // namespace
+
+// An arrow or function key sends several bytes, a letter outside ASCII two. Bytes a key wait
+// leaves behind are read as typed: the menu re-prompts, a file name starts with them.
+TEST(KeyWait, KeysOfSeveralBytesAreOneKeyPressEach) {
+    ScratchDir scratch;
+    int terminal = -1;
+    pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        setenv("TERM", "dumb", 1);
+        execl(VELSTRAM_BINARY, VELSTRAM_BINARY, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // What the program shows, then what is typed: down arrow; F1, then the line whose first
+    // character is dropped and whose rest is the input name; é.
+    const std::pair<std::string, std::string> steps[] = {
+        {"Press any key to continue", "\x1b[B"},
+        {"input 4", "4\r"},
+        {"hit any key", "\x1bOPX" + fixture("pillow.tif").string() + "\r"},
+        {"outfile.TIF", (scratch / "out.tif").string() + "\r"},
+        {"Press any key to continue", "\xc3\xa9"},
+        {"Done", ""},
+    };
+    std::string screen;
+    size_t seen = 0;
+    for (const auto& [shown, typed] : steps) {
+        seen = waitFor(terminal, screen, seen, shown);
+        if (seen == std::string::npos) {
+            kill(child, SIGKILL);
+            break;
+        }
+        ASSERT_EQ(write(terminal, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    close(terminal);
+    EXPECT_NE(seen, std::string::npos) << screen;
+    EXPECT_EQ(screen.find("Please input"), std::string::npos) << screen;
+    EXPECT_EQ(screen.find("Cannot open"), std::string::npos) << screen;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+#endif
