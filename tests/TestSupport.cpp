@@ -91,16 +91,18 @@ std::string withoutCrLf(const std::string& text) {
 
 }  // namespace
 
-RunResult runProgram(const std::string& typed) {
+RunResult runProgram(const std::string& typed, const std::string& arguments) {
     ScratchDir scratch;
     fs::path typedFile = scratch / "typed.txt";
     fs::path transcriptFile = scratch / "transcript.txt";
+    fs::path errorsFile = scratch / "errors.txt";
     std::ofstream(typedFile, std::ios::binary) << (windowsConsole() ? withCrLf(typed) : typed);
     const char* runner = std::getenv("VELSTRAM_RUNNER");
     const char* binary = std::getenv("VELSTRAM_PROGRAM");
     std::string command = std::string(runner ? runner : "") + " \"" +
-                          (binary ? binary : VELSTRAM_BINARY) + "\" < \"" + typedFile.string() +
-                          "\" > \"" + transcriptFile.string() + "\" 2>/dev/null";
+                          (binary ? binary : VELSTRAM_BINARY) + "\" " + arguments + " < \"" +
+                          typedFile.string() + "\" > \"" + transcriptFile.string() + "\" 2> \"" +
+                          errorsFile.string() + "\"";
     int raw = std::system(command.c_str());
     RunResult result;
 #if defined(_WIN32)
@@ -108,10 +110,13 @@ RunResult runProgram(const std::string& typed) {
 #else
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 #endif
-    std::ifstream in(transcriptFile, std::ios::binary);
-    result.transcript.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> transcript = readBytes(transcriptFile);
+    std::vector<uint8_t> errors = readBytes(errorsFile);
+    result.transcript.assign(transcript.begin(), transcript.end());
+    result.errors.assign(errors.begin(), errors.end());
     if (windowsConsole()) {
         result.transcript = withoutCrLf(result.transcript);
+        result.errors = withoutCrLf(result.errors);
     }
     return result;
 }

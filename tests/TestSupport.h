@@ -31,6 +31,7 @@ void writeBytes(const fs::path& file, const std::vector<uint8_t>& bytes);
 struct RunResult {
     std::string transcript;
     int status = -1;
+    std::string errors;  // standard error, of a separate process only
 };
 
 // Runs a whole job in-process: the typed lines go in, the console transcript comes out,
@@ -39,7 +40,7 @@ RunResult runJob(const std::string& typed);
 
 // Runs the built program as a separate process with the typed lines on standard input.
 // VELSTRAM_RUNNER, when set, is put in front of the command (an emulator, say).
-RunResult runProgram(const std::string& typed);
+RunResult runProgram(const std::string& typed, const std::string& arguments = "");
 
 // A path as the program under test expects to be given it (Windows form under an emulator
 // that runs the Windows build, set by VELSTRAM_WINDOWS_PATHS, with Latin-1 letters in code

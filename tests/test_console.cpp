@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "TestSupport.h"
@@ -39,6 +40,28 @@ TEST(TypedName, PastedQuotesAndWhiteSpaceAreDropped) {
     };
     for (const auto& [typed, meant] : cases) {
         EXPECT_EQ(fileNameMeant(typed), meant) << typed;
+    }
+}
+
+// Arguments are for --help and --version only; anything else is named and refused before a
+// dialogue starts, so a script that passes file names learns at once that they are not used.
+TEST(ProgramArguments, HelpAndVersionAnswerAndAnythingElseIsRefused) {
+    const std::string usage = "usage: velstram [--help | --version]";
+    const std::tuple<std::string, int, std::string> cases[] = {
+        {"--help", 0, usage + "\n"},         {"--version", 0, "velstram " VELSTRAM_VERSION "\n"},
+        {"in.tif out.tif", 2, "'in.tif'"},   {"-h", 2, "'-h'"},
+        {"--version --help", 2, "'--help'"},
+    };
+    for (const auto& [arguments, status, expected] : cases) {
+        RunResult run = runProgram("4\n\n", arguments);
+        EXPECT_EQ(run.status, status) << arguments;
+        if (status == 0) {
+            EXPECT_EQ(run.transcript.substr(0, expected.size()), expected) << arguments;
+        } else {
+            EXPECT_EQ(run.transcript, "") << arguments;
+            EXPECT_NE(run.errors.find(expected + " "), std::string::npos) << run.errors;
+            EXPECT_EQ(run.errors.find('\n'), run.errors.size() - 1) << run.errors;
+        }
     }
 }
 
