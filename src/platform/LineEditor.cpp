@@ -35,23 +35,23 @@ char** completeFileName(const char* text, int /*start*/, int /*end*/) {
     return matches;
 }
 
+// The editor works on the characters of the locale and drops bytes it cannot decode. In the
+// C locale that would be every letter outside ASCII, which a terminal most likely sends as
+// UTF-8; without a locale for them, names are read as plain lines, byte for byte. The
+// program has one thread, so the locale calls race with nothing.
+// NOLINTBEGIN(concurrency-mt-unsafe)
 bool lettersOutsideAsciiDecode() {
     wchar_t letter = 0;
     std::mbstate_t state{};
     return std::mbrtowc(&letter, "\xC3\xA9", 2, &state) <= 2;
 }
 
-// The editor works on the characters of the locale and drops bytes it cannot decode. In the
-// C locale that would be every letter outside ASCII, which a terminal most likely sends as
-// UTF-8; without a locale for them, names are read as plain lines, byte for byte. The
-// program has one thread, so changing the locale races with nothing.
 bool decodesTypedLetters() {
-    // NOLINTBEGIN(concurrency-mt-unsafe)
     static_cast<void>(std::setlocale(LC_CTYPE, ""));
     return lettersOutsideAsciiDecode() ||
            (std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr && lettersOutsideAsciiDecode());
-    // NOLINTEND(concurrency-mt-unsafe)
 }
+// NOLINTEND(concurrency-mt-unsafe)
 
 }  // namespace
 
