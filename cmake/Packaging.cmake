@@ -11,6 +11,22 @@ endif()
 install(TARGETS velstram RUNTIME DESTINATION ${VELSTRAM_BIN_DIR})
 install(FILES README.md DESTINATION ${VELSTRAM_DOC_DIR})
 
+# The manual page, compressed as Debian's packages ship theirs when gzip is at hand.
+if(NOT WIN32)
+  find_program(GZIP_PROGRAM gzip)
+  if(GZIP_PROGRAM)
+    set(VELSTRAM_MAN_PAGE ${CMAKE_CURRENT_BINARY_DIR}/velstram.1.gz)
+    add_custom_command(OUTPUT ${VELSTRAM_MAN_PAGE}
+      COMMAND ${GZIP_PROGRAM} -9n -c ${CMAKE_CURRENT_SOURCE_DIR}/velstram.1 > ${VELSTRAM_MAN_PAGE}
+      DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/velstram.1
+      VERBATIM)
+    add_custom_target(velstram_man_page ALL DEPENDS ${VELSTRAM_MAN_PAGE})
+  else()
+    set(VELSTRAM_MAN_PAGE ${CMAKE_CURRENT_SOURCE_DIR}/velstram.1)
+  endif()
+  install(FILES ${VELSTRAM_MAN_PAGE} DESTINATION share/man/man1)
+endif()
+
 set(CPACK_PACKAGE_NAME velstram)
 set(CPACK_PACKAGE_VENDOR "VELSTRAM maintainers")
 set(CPACK_PACKAGE_CONTACT "VELSTRAM maintainers <maintainers@velstram.invalid>")

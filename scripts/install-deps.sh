@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the given groups need, only when some are missing.
-#   build: compiler, CMake, GoogleTest     tools: real TIFF writers and readers for checks
+#   build: compiler, CMake, libedit, GoogleTest   tools: real TIFF writers and readers for checks
 #   windows: MinGW-w64 cross compiler      wine: Wine, to run the Windows build's tests
 #   package: what CPack's .deb needs to work out the package's dependencies
 #   fuzz: clang with libFuzzer             analysis: clang-tidy and cppcheck
 set -euo pipefail
 declare -A groups=(
-  [build]="g++ cmake make libgtest-dev"
+  [build]="g++ cmake make pkg-config libedit-dev libgtest-dev"
   [tools]="libtiff-tools python3 python3-numpy python3-tifffile python3-pil"
   [windows]="cmake make g++-mingw-w64-x86-64-posix"
   [wine]="wine wine64"

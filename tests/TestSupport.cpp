@@ -86,21 +86,23 @@ RunResult runJob(const std::string& typed) {
     return result;
 }
 
-RunResult runProgram(const std::string& typed) {
+RunResult runProgram(const std::string& typed, const std::string& arguments) {
     const fs::path in = runFolder() / "typed.txt";
     const fs::path out = runFolder() / "transcript.txt";
+    const fs::path errors = runFolder() / "errors.txt";
     std::ofstream(in, std::ios::binary)
         << (windowsBuild() ? std::regex_replace(typed, std::regex("\n"), "\r\n") : typed);
     const char* runner = std::getenv("VELSTRAM_RUNNER");
     const char* binary = std::getenv("VELSTRAM_PROGRAM");
     std::string command = std::string(runner ? runner : "") + " \"" +
-                          (binary ? binary : VELSTRAM_BINARY) + "\" < \"" + in.string() +
-                          "\" > \"" + out.string() + "\" 2>/dev/null";
+                          (binary ? binary : VELSTRAM_BINARY) + "\" " + arguments + " < \"" +
+                          in.string() + "\" > \"" + out.string() + "\" 2> \"" + errors.string() + "\"";
     int raw = std::system(command.c_str());
-    Bytes transcript = readBytes(out);
-    return {std::regex_replace(std::string(transcript.begin(), transcript.end()),
-                               std::regex("\r\n"), "\n"),
-            WIFEXITED(raw) ? WEXITSTATUS(raw) : -1};
+    auto text = [](const fs::path& file) {
+        Bytes bytes = readBytes(file);
+        return std::regex_replace(std::string(bytes.begin(), bytes.end()), std::regex("\r\n"), "\n");
+    };
+    return {text(out), WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text(errors)};
 }
 
 // The Windows build reads redirected input in code page 1252 (scripts/test-windows.sh sets

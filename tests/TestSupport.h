@@ -30,13 +30,14 @@ inline const std::string kClosing = "Press any key to continue\n\nDone\n";
 struct RunResult {
     std::string transcript;
     int status = -1;
+    std::string errors;  // standard error, of a separate process only
 };
 // A whole job in-process, through the console object.
 RunResult runJob(const std::string& typed);
 // The built program as a process with the typed lines on standard input. VELSTRAM_RUNNER
 // is put in front of it (an emulator, say); VELSTRAM_WINDOWS_PATHS marks the Windows build,
 // which gets CR LF lines and paths as Windows writes them (typedPath).
-RunResult runProgram(const std::string& typed);
+RunResult runProgram(const std::string& typed, const std::string& arguments = "");
 std::string typedPath(const fs::path& file);
 
 // One file through a run: the report after the last prompt, the status and the output;

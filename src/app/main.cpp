@@ -1,12 +1,25 @@
 #include <iostream>
+#include <string_view>
+#include <utility>
+#include <vector>
 
+#include "app/CommandLine.h"
 #include "app/ImageJob.h"
 #include "app/RunEnded.h"
+#include "platform/LineEditor.h"
 #include "platform/Platform.h"
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc > 1) {
+        return answerArguments(std::vector<std::string_view>(argv + 1, argv + argc), std::cout,
+                               std::cerr);
+    }
     platform::installInterruptHandlers();
-    Console console(std::cin, std::cout, platform::waitForKey);
+    Console::LineEditor nameEditor;
+    if (platform::startLineEditor()) {
+        nameEditor = platform::editLine;
+    }
+    Console console(std::cin, std::cout, platform::waitForKey, std::move(nameEditor));
     try {
         ImageJob job(console);
     } catch (const RunEnded&) {

@@ -18,8 +18,9 @@ bool isDigit(int c) {
 
 }  // namespace
 
-Console::Console(std::istream& in, std::ostream& out, std::function<void()> keyWait)
-    : in_(in), out_(out), keyWait_(std::move(keyWait)) {}
+Console::Console(std::istream& in, std::ostream& out, std::function<void()> keyWait,
+                 LineEditor nameEditor)
+    : in_(in), out_(out), keyWait_(std::move(keyWait)), nameEditor_(std::move(nameEditor)) {}
 
 void Console::waitKey() {
     out_.flush();
@@ -97,6 +98,15 @@ void Console::discardCharacter() {
 
 std::string Console::readName() {
     out_.flush();
+    if (nameEditor_) {
+        std::optional<std::string> edited = nameEditor_();
+        if (!edited) {
+            // The editor leaves the cursor on the line it was reading.
+            endLine();
+            inputEnded();
+        }
+        return *edited;
+    }
     std::string name;
     int c = takeLineEnd(in_.get());
     if (c == kEnd) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -13,8 +14,13 @@
 class Console {
   public:
     using AnswerBuffer = std::array<char, 40>;
+    // Reads one line with editing at a terminal; no value at the end of input.
+    using LineEditor = std::function<std::optional<std::string>()>;
 
-    Console(std::istream& in, std::ostream& out, std::function<void()> keyWait);
+    // File names are read through nameEditor when one is given; every other answer keeps
+    // its plain read, whose rules for what is left on the line the dialogue relies on.
+    Console(std::istream& in, std::ostream& out, std::function<void()> keyWait,
+            LineEditor nameEditor = {});
 
     void print(std::string_view text) { out_ << text; }
     void print(uint32_t number) { out_ << number; }
@@ -48,4 +54,5 @@ class Console {
     std::istream& in_;
     std::ostream& out_;
     std::function<void()> keyWait_;
+    LineEditor nameEditor_;
 };

@@ -1,6 +1,26 @@
 #include "dialogue/Console.h"
+#include "dialogue/TypedName.h"
+#include "platform/Platform.h"
 #include "tiff/InputFile.h"
 #include "tiff/OutputFile.h"
+
+std::string fileNameMeant(std::string_view typed) {
+    constexpr std::string_view kWhiteSpace = " \t\r\n\v\f";
+    size_t first = typed.find_first_not_of(kWhiteSpace);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    typed = typed.substr(first, typed.find_last_not_of(kWhiteSpace) - first + 1);
+    if (typed.size() >= 2 && (typed.front() == '\'' || typed.front() == '"') &&
+        typed.back() == typed.front()) {
+        typed = typed.substr(1, typed.size() - 2);
+    }
+    std::string home = platform::homeFolder();
+    if (!home.empty() && typed.starts_with("~/")) {
+        return home + std::string(typed.substr(1));
+    }
+    return std::string(typed);
+}
 
 namespace {
 
@@ -30,7 +50,7 @@ void InputFile::askName(Console& console) {
     console.discardCharacter();
     for (;;) {
         showPrompt(console, "input", "infile.TIF");
-        name = console.readName();
+        name = fileNameMeant(console.readName());
         if (opens()) {
             return;
         }
@@ -43,7 +63,7 @@ void InputFile::askName(Console& console) {
 void OutputFile::askName(Console& console) {
     for (;;) {
         showPrompt(console, "output", "outfile.TIF");
-        name = console.readName();
+        name = fileNameMeant(console.readName());
         int64_t size = sizeOnDisk();
         if (size == 0) {
             return;

@@ -22,6 +22,10 @@ bool emptyFile(const std::string& name);
 
 bool standardInputIsTerminal();
 
+// The user's home folder, which a typed name may begin with as "~/"; empty where names have
+// no such form.
+std::string homeFolder();
+
 // One key press, without echo and without Enter, when standard input is a terminal;
 // returns at once and consumes nothing when it is not.
 void waitForKey();

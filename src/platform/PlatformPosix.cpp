@@ -1,12 +1,14 @@
 #include "platform/Platform.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 namespace platform {
@@ -36,6 +38,35 @@ extern "C" void onInterrupt([[maybe_unused]] int signal) {
     _exit(1);
 }
 
+// The bytes of one key press (an arrow's escape sequence, a letter's UTF-8 bytes) reach the
+// terminal together. A byte that has not come within this bound belongs to another key, so a
+// lone Escape still ends the wait at once.
+constexpr int kKeyBytesBoundMs = 30;
+
+bool nextByteOfKey(unsigned char& byte) {
+    struct pollfd input {
+        STDIN_FILENO, POLLIN, 0
+    };
+    return poll(&input, 1, kKeyBytesBoundMs) > 0 && read(STDIN_FILENO, &byte, 1) == 1;
+}
+
+// Left unread, these bytes would answer the menu or start the next file name.
+void takeRestOfKey(unsigned char first) {
+    unsigned char byte = 0;
+    if (first == 0x1B) {
+        // ESC [ and ESC O introduce a sequence that runs up to a final byte; any other byte
+        // after ESC is Alt with that key, taken here with it.
+        if (nextByteOfKey(byte) && (byte == '[' || byte == 'O')) {
+            while (nextByteOfKey(byte) && (byte < 0x40 || byte > 0x7E)) {
+            }
+        }
+        return;
+    }
+    int continuationBytes = first >= 0xF0 ? 3 : first >= 0xE0 ? 2 : first >= 0xC0 ? 1 : 0;
+    while (continuationBytes-- > 0 && nextByteOfKey(byte)) {
+    }
+}
+
 }  // namespace
 
 std::FILE* openFile(const std::string& name, const char* mode) {
@@ -62,6 +93,11 @@ bool standardInputIsTerminal() {
     return isatty(STDIN_FILENO) != 0;
 }
 
+std::string homeFolder() {
+    const char* home = std::getenv("HOME");  // NOLINT(concurrency-mt-unsafe): one thread
+    return home != nullptr ? home : "";
+}
+
 void waitForKey() {
     if (!standardInputIsTerminal() || tcgetattr(STDIN_FILENO, &savedTerminal) != 0) {
         return;
@@ -72,8 +108,12 @@ void waitForKey() {
     raw.c_cc[VTIME] = 0;
     terminalIsRaw = 1;
     if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0) {
-        char key = 0;
-        while (read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
+        unsigned char key = 0;
+        ssize_t got = 0;
+        while ((got = read(STDIN_FILENO, &key, 1)) < 0 && errno == EINTR) {
+        }
+        if (got == 1) {
+            takeRestOfKey(key);
         }
     }
     restoreTerminal();

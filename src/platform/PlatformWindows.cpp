@@ -97,6 +97,11 @@ bool standardInputIsTerminal() {
     return inputIsConsole();
 }
 
+// Windows names have no short form for the home folder.
+std::string homeFolder() {
+    return {};
+}
+
 void waitForKey() {
     if (!inputIsConsole()) {
         return;
