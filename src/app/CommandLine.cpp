@@ -9,7 +9,7 @@ constexpr std::string_view kHelp = R"(
 VELSTRAM prepares scanned or photographed map images for raster-to-vector conversion
 of contour lines. It reads one uncompressed 24-bit RGB TIFF (little-endian, pixels in
 strips), applies one of four colour filters to every pixel and writes a second TIFF with
-the input's layout:
+the input's layout; a file of another kind is refused with a command that converts it:
   1  keep up to ten listed colours; every other pixel turns white
   2  turn every pixel whose colour word 0x00RRGGBB lies between two bounds white
   3  clean up contours: every coloured pixel a black 3 x 3 square, lone dots removed
