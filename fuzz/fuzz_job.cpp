@@ -2,52 +2,15 @@
 // in-process with a scripted console. Besides the sanitizers' findings, a run must keep the
 // rules for malformed files: an ended run leaves the output empty, a completed one writes an
 // output the size of the input, and the input is never changed.
-#include <unistd.h>
-
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
-#include <string>
-#include <vector>
 
+#include "FuzzSupport.h"
 #include "app/ImageJob.h"
 #include "app/RunEnded.h"
 
+using namespace fuzzing;
+
 namespace {
-
-namespace fs = std::filesystem;
-
-// A folder of this process's own, so that fuzzers running side by side never share files.
-class Scratch {
-  public:
-    Scratch() : path_(fs::temp_directory_path() / ("velstram-fuzz-" + std::to_string(getpid()))) {
-        fs::create_directories(path_);
-    }
-    ~Scratch() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-    fs::path operator/(const char* name) const { return path_ / name; }
-
-  private:
-    fs::path path_;
-};
-
-std::vector<uint8_t> readAll(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeAll(const fs::path& file, const uint8_t* data, size_t size) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
 
 // The option comes from the bytes themselves, so each input always takes the same path and
 // a corpus entry replays exactly; mutations of one file then reach every option.
@@ -91,23 +54,13 @@ Typed typedLines(uint64_t hash, const std::string& input, const std::string& out
     return typed;
 }
 
-[[noreturn]] void finding(const char* rule, const std::string& transcript) {
-    std::fprintf(stderr, "\n== Rule broken: %s\n== Transcript:\n%s\n", rule, transcript.c_str());
-    std::abort();
-}
-
-bool endsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const Scratch scratch;
-    const fs::path input = scratch / "in.tif";
-    const fs::path output = scratch / "out.tif";
-    writeAll(input, data, size);
+    const fs::path input = scratch() / "in.tif";
+    const fs::path output = scratch() / "out.tif";
+    const Bytes tiff(data, data + size);
+    writeAll(input, tiff);
     std::error_code ignored;
     fs::remove(output, ignored);
 
@@ -123,11 +76,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const std::string transcript = out.str();
 
-    const std::vector<uint8_t> inputAfter = readAll(input);
-    if (inputAfter != std::vector<uint8_t>(data, data + size)) {
+    const Bytes inputAfter = readAll(input);
+    if (inputAfter != tiff) {
         finding("the input file was changed", transcript);
     }
-    const std::vector<uint8_t> written = readAll(output);
+    const Bytes written = readAll(output);
     if (status == 1) {
         if (!written.empty()) {
             finding("a run that ended left bytes in the output", transcript);

@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include <string>
+
 namespace {
 
 constexpr std::string_view kUsageLine = "usage: velstram [--help | --version]";
@@ -38,6 +40,22 @@ Options:
   --version  print the version
 )";
 
+// The argument as it can be shown on one line: control characters, a line end among them,
+// are written as \xNN.
+std::string shown(std::string_view argument) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (char c : argument) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            text += {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 0xF]};
+        } else {
+            text.push_back(c);
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 int answerArguments(const std::vector<std::string_view>& arguments, std::ostream& out,
@@ -53,7 +71,7 @@ int answerArguments(const std::vector<std::string_view>& arguments, std::ostream
     std::string_view first = arguments.at(0);
     std::string_view unknown =
         (first == "--help" || first == "--version") && arguments.size() > 1 ? arguments[1] : first;
-    err << "velstram: unknown argument '" << unknown
+    err << "velstram: unknown argument '" << shown(unknown)
         << "' (the file names are asked for on the console); " << kUsageLine << '\n'
         << std::flush;
     return 2;

@@ -1,5 +1,7 @@
 #include "platform/Platform.h"
 
+#include "dialogue/KeyPress.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/mman.h>
@@ -50,23 +52,6 @@ bool nextByteOfKey(unsigned char& byte) {
     return poll(&input, 1, kKeyBytesBoundMs) > 0 && read(STDIN_FILENO, &byte, 1) == 1;
 }
 
-// Left unread, these bytes would answer the menu or start the next file name.
-void takeRestOfKey(unsigned char first) {
-    unsigned char byte = 0;
-    if (first == 0x1B) {
-        // ESC [ and ESC O introduce a sequence that runs up to a final byte; any other byte
-        // after ESC is Alt with that key, taken here with it.
-        if (nextByteOfKey(byte) && (byte == '[' || byte == 'O')) {
-            while (nextByteOfKey(byte) && (byte < 0x40 || byte > 0x7E)) {
-            }
-        }
-        return;
-    }
-    int continuationBytes = first >= 0xF0 ? 3 : first >= 0xE0 ? 2 : first >= 0xC0 ? 1 : 0;
-    while (continuationBytes-- > 0 && nextByteOfKey(byte)) {
-    }
-}
-
 }  // namespace
 
 std::FILE* openFile(const std::string& name, const char* mode) {
@@ -113,7 +98,7 @@ void waitForKey() {
         while ((got = read(STDIN_FILENO, &key, 1)) < 0 && errno == EINTR) {
         }
         if (got == 1) {
-            takeRestOfKey(key);
+            takeRestOfKey(key, nextByteOfKey);
         }
     }
     restoreTerminal();
