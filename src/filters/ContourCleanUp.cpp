@@ -11,9 +11,17 @@ constexpr uint32_t kWhite = PixelFilter::kWhite;
 constexpr uint32_t kBlack = PixelFilter::kBlack;
 constexpr uint32_t kRemoved = PixelFilter::kRemoved;
 
-// The sweep keeps what it knows of a pixel as byte masks, all ones for yes and zero for no,
-// so that one vector instruction handles four times as many pixels as on the words.
+// The sweep keeps what it knows of a pixel in one byte, so that one vector instruction
+// handles four times as many pixels as on the words. Masks are all ones for yes, zero for
+// no.
 constexpr uint8_t kYes = 0xFF;
+
+// What the first paint makes of a pixel: white stays white, black stays black, every other
+// colour becomes a marker. White is all ones, so the neighbours of a pixel are all white
+// exactly when their AND is.
+constexpr uint8_t kWhiteKind = 0xFF;
+constexpr uint8_t kBlackKind = 0x01;
+constexpr uint8_t kMarkerKind = 0x00;
 
 bool coloured(uint32_t p) {
     return p >= 1 && p <= 0xFFFFFE;
@@ -25,13 +33,12 @@ VELSTRAM_VECTOR_VERSIONS void paintColoured(uint32_t* row, int32_t width, uint32
     }
 }
 
-// The first paint, for one row as read: it marks the coloured pixels, and keeps white the
-// white ones that the speck test looks for.
-VELSTRAM_VECTOR_VERSIONS void markColoured(const uint32_t* row, uint8_t* white, uint8_t* marked,
-                                           int32_t width) {
+// The first paint, for one row as read. Words read from the file lie in 0 to 0xFFFFFF, so
+// a word that is neither white nor black is coloured.
+VELSTRAM_VECTOR_VERSIONS void markColoured(const uint32_t* row, uint8_t* kinds, int32_t width) {
     for (int32_t c = 0; c < width; ++c) {
-        white[c] = row[c] == kWhite ? kYes : 0;
-        marked[c] = coloured(row[c]) ? kYes : 0;
+        const uint32_t p = row[c];
+        kinds[c] = p == kWhite ? kWhiteKind : (p == kBlack ? kBlackKind : kMarkerKind);
     }
 }
 
@@ -41,14 +48,17 @@ VELSTRAM_VECTOR_VERSIONS void markColoured(const uint32_t* row, uint8_t* white, 
 // come were white and stay white, and every test comes out as it would against the rows as
 // read. A marked pixel stays a marker unless it is surrounded by white; a pixel is white
 // afterwards if it was white or was surrounded by white; the rest is the removal word.
-VELSTRAM_VECTOR_VERSIONS void removeSpecks(const uint8_t* above, const uint8_t* white,
-                                           const uint8_t* below, const uint8_t* marked,
-                                           uint8_t* markers, uint8_t* whiteAfter, int32_t width) {
+VELSTRAM_VECTOR_VERSIONS void removeSpecks(const uint8_t* above, const uint8_t* kinds,
+                                           const uint8_t* below, uint8_t* markers,
+                                           uint8_t* whiteAfter, int32_t width) {
     for (int32_t c = 1; c < width - 1; ++c) {
-        const uint8_t surrounded = above[c - 1] & above[c] & above[c + 1] & white[c - 1] &
-                                   white[c + 1] & below[c - 1] & below[c] & below[c + 1];
-        markers[c] = marked[c] & static_cast<uint8_t>(~surrounded);
-        whiteAfter[c] = white[c] | surrounded;
+        const uint8_t around = above[c - 1] & above[c] & above[c + 1] & kinds[c - 1] &
+                               kinds[c + 1] & below[c - 1] & below[c] & below[c + 1];
+        const bool surrounded = around == kWhiteKind;
+        const bool marker = (kinds[c] == kMarkerKind) & !surrounded;
+        const bool white = (kinds[c] == kWhiteKind) | surrounded;
+        markers[c] = marker ? kYes : 0;
+        whiteAfter[c] = white ? kYes : 0;
     }
     markers[0] = 0;
     markers[width - 1] = 0;
@@ -107,7 +117,7 @@ class ContourSweep {
   public:
     ContourSweep(uint32_t* const* rows, int32_t width, int32_t height)
         : rows_(rows), width_(width), height_(height), noMarkers_(static_cast<size_t>(width)) {
-        for (auto* ring : {&white_, &marked_, &markers_}) {
+        for (auto* ring : {&kinds_, &markers_}) {
             for (auto& row : *ring) {
                 row.resize(static_cast<size_t>(width));
             }
@@ -130,14 +140,11 @@ class ContourSweep {
     }
 
   private:
-    void mark(int32_t r) {
-        markColoured(rows_[r], white_[r % 3].data(), marked_[r % 3].data(), width_);
-    }
+    void mark(int32_t r) { markColoured(rows_[r], kinds_[r % 3].data(), width_); }
 
     void testSpecks(int32_t r) {
-        removeSpecks(white_[(r - 1) % 3].data(), white_[r % 3].data(), white_[(r + 1) % 3].data(),
-                     marked_[r % 3].data(), markers_[r % 3].data(), whiteAfter_[r % 2].data(),
-                     width_);
+        removeSpecks(kinds_[(r - 1) % 3].data(), kinds_[r % 3].data(), kinds_[(r + 1) % 3].data(),
+                     markers_[r % 3].data(), whiteAfter_[r % 2].data(), width_);
     }
 
     // Only interior rows hold markers.
@@ -157,8 +164,7 @@ class ContourSweep {
     uint32_t* const* rows_;
     int32_t width_;
     int32_t height_;
-    std::array<std::vector<uint8_t>, 3> white_;
-    std::array<std::vector<uint8_t>, 3> marked_;
+    std::array<std::vector<uint8_t>, 3> kinds_;
     std::array<std::vector<uint8_t>, 3> markers_;
     std::array<std::vector<uint8_t>, 2> whiteAfter_;
     std::vector<uint8_t> noMarkers_;

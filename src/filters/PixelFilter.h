@@ -25,7 +25,7 @@ class PixelFilter {
 
     // Option 3: coloured pixels away from the edges grow into black 3 x 3 squares, lone ones
     // vanish, the edges keep what is not white as black, and the rest turns white. Needs
-    // four rows of memory of its own (std::bad_alloc when there are none).
+    // nine bytes of memory of its own per column (std::bad_alloc when there are none).
     void cleanUpContours(uint32_t* const* rows, int32_t width, int32_t height);
 
     // Option 4: reddish pixels get red 80.
