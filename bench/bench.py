@@ -38,6 +38,7 @@ OPTIONS = {
 }
 
 MAX_TIMES_CAT = 2.5
+MAX_CONTOURS_TIMES_KEEP_LIST = 1.25
 MAX_TIMES_IMAGEMAGICK = 0.35
 MAX_SCALING_4X = 4.5
 MAX_ONE_ROW_STRIPS = 1.3
@@ -266,6 +267,10 @@ def table(cases, images, big_images, compare_tools, judge):
             targets = []
             if tool == "velstram":
                 targets.append(judged("time x cat", case.median() / cat, MAX_TIMES_CAT, judge))
+                if option == 3:
+                    keep_list = cases[(key, "velstram", 1)].median()
+                    targets.append(judged("time x option 1", case.median() / keep_list,
+                                          MAX_CONTOURS_TIMES_KEEP_LIST, judge))
                 if imagemagick:
                     targets.append(judged("time x ImageMagick", case.median() / imagemagick,
                                           MAX_TIMES_IMAGEMAGICK, judge))

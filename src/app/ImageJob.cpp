@@ -137,21 +137,13 @@ void ImageJob::runBandFilter() {
                       height(), console_);
 }
 
-void ImageJob::markColoured() {
-    words.paint = PixelFilter::kMarker;
-    filter.paintColoured(rows.rows(), width(), height(), words.paint);
-}
-
+// The clean-up keeps a few rows of its own besides the raster.
 void ImageJob::runContourCleanUp() {
-    markColoured();
-    words.keys1to5[0] = PixelFilter::kMarker;
-    words.keys1to5[1] = PixelFilter::kWhite;
-    words.replacement = PixelFilter::kRemoved;
-    filter.removeSpecks(rows.rows(), words.keys1to5[0], words.keys1to5[1], words.replacement,
-                        width(), height());
-    filter.thickenMarkers(rows.rows(), width(), height());
-    words.paint = PixelFilter::kBlack;
-    filter.paintColoured(rows.rows(), width(), height(), words.paint);
+    try {
+        filter.cleanUpContours(rows.rows(), width(), height());
+    } catch (const std::bad_alloc&) {
+        endRun(console_, {"Not enough memory to clean up the contours", "exiting program"});
+    }
 }
 
 void ImageJob::runRedCast() {

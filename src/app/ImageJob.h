@@ -24,7 +24,6 @@ class ImageJob {
         std::array<uint32_t, 5> keys1to5{};
         uint32_t replacement = 0;
         uint32_t spare = 0;
-        uint32_t paint = 0;
         std::array<uint32_t, 5> keys6to10{};
         int32_t option = 0;
     };
@@ -36,7 +35,6 @@ class ImageJob {
     void runKeepList();
     void runBandFilter();
     void runContourCleanUp();
-    void markColoured();
     void runRedCast();
     void writeOutput();
     void writeAllStrips();

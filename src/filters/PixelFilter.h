@@ -23,11 +23,10 @@ class PixelFilter {
     void removeBand(uint32_t* const* rows, uint32_t low, uint32_t high, uint32_t replacement,
                     int32_t width, int32_t height, Console& console);
 
-    // Option 3's passes.
-    void paintColoured(uint32_t* const* rows, int32_t width, int32_t height, uint32_t value);
-    void removeSpecks(uint32_t* const* rows, uint32_t key1, uint32_t key2, uint32_t replacement,
-                      int32_t width, int32_t height);
-    void thickenMarkers(uint32_t* const* rows, int32_t width, int32_t height);
+    // Option 3: coloured pixels away from the edges grow into black 3 x 3 squares, lone ones
+    // vanish, the edges keep what is not white as black, and the rest turns white. Needs
+    // nine bytes of memory of its own per column (std::bad_alloc when there are none).
+    void cleanUpContours(uint32_t* const* rows, int32_t width, int32_t height);
 
     // Option 4: reddish pixels get red 80.
     void dampRedCast(uint32_t* const* rows, int32_t width, int32_t height);
