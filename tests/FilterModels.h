@@ -22,22 +22,21 @@ constexpr uint32_t kBlack = 0;
 
 using Model = std::function<Image(Image)>;
 
-inline Model keepList(std::vector<uint32_t> keys) {
-    return [keys](Image image) {
-        for (uint32_t& p : image.pixels) {
-            p = std::find(keys.begin(), keys.end(), p) != keys.end() ? p : kWhite;
-        }
+// Options 1 and 2 whiten the pixels that their rule removes.
+inline Model whitening(std::function<bool(uint32_t)> removed) {
+    return [removed](Image image) {
+        std::replace_if(image.pixels.begin(), image.pixels.end(), removed, kWhite);
         return image;
     };
 }
 
+inline Model keepList(std::vector<uint32_t> keys) {
+    return whitening(
+        [keys](uint32_t p) { return std::find(keys.begin(), keys.end(), p) == keys.end(); });
+}
+
 inline Model band(uint32_t low, uint32_t high) {
-    return [low, high](Image image) {
-        for (uint32_t& p : image.pixels) {
-            p = low <= p && p <= high ? kWhite : p;
-        }
-        return image;
-    };
+    return whitening([low, high](uint32_t p) { return low <= p && p <= high; });
 }
 
 inline Image redCast(Image image) {

@@ -70,6 +70,30 @@ bool windowsBuild() {
     return std::getenv("VELSTRAM_WINDOWS_PATHS") != nullptr;
 }
 
+size_t entryAt(const Bytes& tiff, uint16_t tag) {
+    const size_t directory = get(tiff, 4);
+    for (size_t entry = directory + 2; entry < directory + 2 + 12 * get(tiff, directory, 2);
+         entry += 12) {
+        if (get(tiff, entry, 2) == tag) {
+            return entry;
+        }
+    }
+    throw std::runtime_error("no entry with tag " + std::to_string(tag));
+}
+
+// The values of an entry: in its value field when they fit, else where that field points.
+std::vector<uint32_t> entryValues(const Bytes& tiff, uint16_t tag) {
+    const size_t entry = entryAt(tiff, tag);
+    const size_t size = get(tiff, entry + 2, 2) == 3 ? 2 : 4;
+    const uint32_t count = get(tiff, entry + 4);
+    const size_t where = count * size <= 4 ? entry + 8 : get(tiff, entry + 8);
+    std::vector<uint32_t> values;
+    for (size_t at = where; at < where + count * size; at += size) {
+        values.push_back(get(tiff, at, size));
+    }
+    return values;
+}
+
 }  // namespace
 
 RunResult runJob(const std::string& typed) {
@@ -96,11 +120,13 @@ RunResult runProgram(const std::string& typed, const std::string& arguments) {
     const char* binary = std::getenv("VELSTRAM_PROGRAM");
     std::string command = std::string(runner ? runner : "") + " \"" +
                           (binary ? binary : VELSTRAM_BINARY) + "\" " + arguments + " < \"" +
-                          in.string() + "\" > \"" + out.string() + "\" 2> \"" + errors.string() + "\"";
+                          in.string() + "\" > \"" + out.string() + "\" 2> \"" + errors.string() +
+                          "\"";
     int raw = std::system(command.c_str());
     auto text = [](const fs::path& file) {
         Bytes bytes = readBytes(file);
-        return std::regex_replace(std::string(bytes.begin(), bytes.end()), std::regex("\r\n"), "\n");
+        return std::regex_replace(std::string(bytes.begin(), bytes.end()), std::regex("\r\n"),
+                                  "\n");
     };
     return {text(out), WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text(errors)};
 }
@@ -166,40 +192,12 @@ void put(Bytes& bytes, size_t at, uint32_t value, size_t size) {
     }
 }
 
-size_t entryAt(const Bytes& tiff, uint16_t tag) {
-    const size_t directory = get(tiff, 4);
-    for (size_t entry = directory + 2; entry < directory + 2 + 12 * get(tiff, directory, 2);
-         entry += 12) {
-        if (get(tiff, entry, 2) == tag) {
-            return entry;
-        }
-    }
-    throw std::runtime_error("no entry with tag " + std::to_string(tag));
-}
-
 void setEntry(Bytes& tiff, uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
     size_t entry = entryAt(tiff, tag);
     put(tiff, entry + 2, type, 2);
     put(tiff, entry + 4, count);
     put(tiff, entry + 8, value);
 }
-
-namespace {
-
-// The values of an entry: in its value field when they fit, else where that field points.
-std::vector<uint32_t> entryValues(const Bytes& tiff, uint16_t tag) {
-    const size_t entry = entryAt(tiff, tag);
-    const size_t size = get(tiff, entry + 2, 2) == 3 ? 2 : 4;
-    const uint32_t count = get(tiff, entry + 4);
-    const size_t where = count * size <= 4 ? entry + 8 : get(tiff, entry + 8);
-    std::vector<uint32_t> values;
-    for (size_t at = where; at < where + count * size; at += size) {
-        values.push_back(get(tiff, at, size));
-    }
-    return values;
-}
-
-}  // namespace
 
 Image decodeImage(const Bytes& tiff) {
     Image image{entryValues(tiff, 256).at(0), entryValues(tiff, 257).at(0), {}, {}};

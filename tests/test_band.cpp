@@ -4,12 +4,8 @@
 // bounds remove nothing. The bounds are echoed before the filter runs.
 TEST(Band, PixelsInsideTheBoundsAreRemoved) {
     constexpr uint32_t R = 0xFFFFFFFF;
-    const struct {
-        uint32_t low;
-        uint32_t high;
-        std::vector<uint32_t> pixels;
-        std::vector<uint32_t> expected;
-    } cases[] = {
+    using Words = std::vector<uint32_t>;
+    const std::tuple<uint32_t, uint32_t, Words, Words> cases[] = {
         {0x100000,
          0x1FFFFF,
          {0x0FFFFF, 0x100000, 0x10FF00, 0x1FFFFF, 0x200000},

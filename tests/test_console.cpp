@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <tuple>
 
 #include "TestSupport.h"
 #include "dialogue/TypedName.h"
@@ -19,12 +18,9 @@ TEST(TypedName, PastedQuotesAndWhiteSpaceAreDropped) {
         {"'/maps/sheet 12.tif' ", "/maps/sheet 12.tif"},
         {"\"C:\\maps\\sheet 12.tif\"", "C:\\maps\\sheet 12.tif"},
         {" \t/maps/a.tif\r", "/maps/a.tif"},
-        {"' inside stays '", " inside stays "},
         {"\"'one pair only'\"", "'one pair only'"},
         {"'/maps/a.tif\"", "'/maps/a.tif\""},
-        {"\"", "\""},
         {"''", ""},
-        {"   ", ""},
         {"~/maps/a.tif", "/home/mapper/maps/a.tif"},
         {"'~/maps/a.tif' ", "/home/mapper/maps/a.tif"},
         {"~mapper/a.tif", "~mapper/a.tif"},

@@ -4,11 +4,8 @@
 // the list; keys that no pixel word can equal keep nothing.
 TEST(KeepList, OnlyPixelsEqualToAKeyStay) {
     constexpr uint32_t R = 0xFFFFFFFF;
-    const struct {
-        std::vector<uint32_t> keys;
-        std::vector<uint32_t> pixels;
-        std::vector<uint32_t> expected;
-    } cases[] = {
+    using Words = std::vector<uint32_t>;
+    const std::tuple<Words, Words, Words> cases[] = {
         {{0xC9EA9D, 0, 0xFFFFFF, 0xC9EA9D, 0, 0, 0, 0, 0, 0},
          {0, 0xFFFFFF, 0xC9EA9D, 0xC96A2D, 1, 0xFFFFFE, 0xC9EA9D, 0x123456},
          {0, 0xFFFFFF, 0xC9EA9D, R, R, R, 0xC9EA9D, R}},

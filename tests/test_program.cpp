@@ -4,20 +4,14 @@
 
 using namespace testing_support;
 
-// Every fixture of tests/data (reports/NAME.txt) and every file of the malformed corpus
-// (NAME.expected.txt) prints its recorded report after the prompts. Without a filter a run
-// that completes gives the input back byte for byte; a run that stops
-// leaves the output empty.
+// Every fixture of tests/data and every file of the malformed corpus prints the report
+// recorded beside it in reports/NAME.txt after the prompts. Without a filter a run that
+// completes gives the input back byte for byte; a run that stops leaves the output empty.
 TEST(ProgramRun, EveryRecordedFilePrintsItsReport) {
-    const fs::path corpus = fixture("../malformed");
     std::vector<std::pair<fs::path, fs::path>> recorded;
-    for (const auto& report : fs::directory_iterator(fixture("reports"))) {
-        recorded.emplace_back(fixture(report.path().stem().string() + ".tif"), report.path());
-    }
-    for (const auto& report : fs::directory_iterator(corpus)) {
-        if (endsWith(report.path().string(), ".expected.txt")) {
-            std::string name = report.path().filename().string();
-            recorded.emplace_back(corpus / (name.substr(0, name.size() - 13) + ".tif"), report);
+    for (const fs::path& folder : {fixture("."), fixture("../malformed")}) {
+        for (const auto& report : fs::directory_iterator(folder / "reports")) {
+            recorded.emplace_back(folder / (report.path().stem().string() + ".tif"), report);
         }
     }
     for (const auto& [input, report] : recorded) {

@@ -1,7 +1,7 @@
 // The strip tables and the strip pass on variants of the fixtures. The recorded reports show
 // the count check, type lines and marks, and the malformed corpus what each refused kind
-// prints; here the filters must see what a healthy run gives them, and sizes from the file
-// that would overflow 32 bits must end the run.
+// prints, positions near 4 GiB among them; here the filters must see what a healthy run
+// gives them.
 
 #include "FilterModels.h"
 
@@ -36,7 +36,7 @@ TEST(Strips, StripsInAnyOrderAndRowsNoStripFills) {
     expectFiltered(sixStrips({784, 2224, 304, 2704, 1264, 1744}), 3);
     expectFiltered(sixStrips({0, 784, 1264, 1744, 2224, 2704}), 4);
     Bytes fewerStrips = sixStrips();
-    put(fewerStrips, entryAt(fewerStrips, 273) + 4, 3);
+    setEntry(fewerStrips, 273, 4, 3, 240);
     expectFiltered(fewerStrips, 3);
     Bytes taller = sixStrips();
     setEntry(taller, 257, 4, 1, 30);
@@ -57,16 +57,5 @@ TEST(Strips, RowsNoStripFillsAreWhiteToTheContourCleanUp) {
         FileRun run = runOnBytes(tiff, "3\n");
         EXPECT_EQ(run.status, 0) << run.report;
         EXPECT_TRUE(run.output == blank);
-    }
-}
-
-TEST(Strips, PositionsAndCountsThatOverflow32BitsEndTheRun) {
-    EXPECT_EQ(runWithoutFilter(sixStrips({304, 784, 1264, 1744, 2224, 0xFFFFFFFF})), 1);
-    for (uint16_t tag : {uint16_t{273}, uint16_t{279}}) {
-        Bytes tiff = sixStrips();
-        put(tiff, entryAt(tiff, tag) + 8, 0xFFFFFFF0);
-        EXPECT_EQ(runWithoutFilter(tiff), 1);
-        put(tiff, entryAt(tiff, tag) + 4, 0x80000000);
-        EXPECT_EQ(runWithoutFilter(tiff), 1);
     }
 }

@@ -156,6 +156,10 @@ def hand_fixtures():
         "hand_long_width_65541": tiff(65541, 1, b"", rps=1, first=True, strips=[b""],
                                       counts=[65541 * 3]),
     }
+    with open(f"{DATA}/pillow.tif", "rb") as f:  # its directory moved to 64 KiB
+        pillow = f.read()
+    files["hand_directory_at_64k"] = (pillow[:4] + struct.pack("<I", 65536) + pillow[8:]).ljust(
+        65536, b"\0") + pillow[8:8 + 2 + 12 * 10 + 4]
     for name, data in files.items():
         save(DATA, name + ".tif", data)
 
@@ -220,6 +224,11 @@ def corpus():
         "tag_twice": whole[:8 + 2 + 12 * 3] + struct.pack("<H", 256) + whole[8 + 2 + 12 * 3 + 2:],
         "wrong_strip_count": corpus_file({273: (LONG, 2, None)}),
         "bits_per_sample_past_end": corpus_file({258: (SHORT, 3, size - 4)}),
+        "strip_offset_near_4_gib": strip_at(2, 0xFFFFFFFF),
+        "strip_offsets_array_near_4_gib": corpus_file({273: (LONG, 3, 0xFFFFFFF0)}),
+        "strip_counts_of_2_31_entries": corpus_file({279: (LONG, 0x80000000, None)}),
+        "dimensions_of_2_31_each": corpus_file({256: (LONG, 1, 1 << 31), 257: (LONG, 1, 1 << 31)}),
+        "dimensions_of_4_gib_less_1_each": corpus_file({256: (LONG, 1, 2**32 - 1), 257: (LONG, 1, 2**32 - 1)}),
     }
     for name, data in files.items():
         save(CORPUS, name + ".tif", data)
