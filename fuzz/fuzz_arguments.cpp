@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (status == 2 && (!out.str().empty() || err.str().find('\n') + 1 != err.str().size())) {
         finding("a refused argument gave other than one line on standard error", text);
     }
-    if ((status != 0 && status != 2) || out.str().find("Welcome to VELSTRAM") != std::string::npos) {
+    if ((status != 0 && status != 2) ||
+        out.str().find("Welcome to VELSTRAM") != std::string::npos) {
         finding("arguments gave another status than 0 or 2, or started the dialogue", text);
     }
     return 0;

@@ -9,8 +9,6 @@
 #include <sstream>
 
 #include "FuzzSupport.h"
-#include "app/ImageJob.h"
-#include "app/RunEnded.h"
 #include "dialogue/KeyPress.h"
 
 using namespace fuzzing;
@@ -52,19 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const bool terminal = size > 0 && (data[0] & 1) != 0;
     std::istringstream typed(std::string(data + (size > 0 ? 1 : 0), data + size));
-    std::ostringstream out;
-    Console console(typed, out, terminal ? keyPresses(typed) : [] {});
-    int status = 0;
-    try {
-        ImageJob job(console);
-    } catch (const RunEnded&) {
-        status = 1;
-    }
-    const std::string transcript = out.str();
-
-    if (status == 1 && !endsWith(transcript, "exiting program\n")) {
-        finding("a run that ended did not say \"exiting program\" last", transcript);
-    }
+    const std::string transcript = runJob(
+                                       typed, terminal ? keyPresses(typed) : [] {})
+                                       .transcript;
     if (readAll(input) != image) {
         finding("the input file was changed", transcript);
     }
