@@ -11,7 +11,6 @@ class PixelFilter {
     static constexpr uint32_t kRemoved = 0xFFFFFFFF;
     static constexpr uint32_t kWhite = 0xFFFFFF;
     static constexpr uint32_t kBlack = 0;
-    static constexpr uint32_t kMarker = 0x0000FF;
 
     // Option 1: pixels equal to none of the keys get the replacement word.
     void keepColours(uint32_t* const* rows, uint32_t key1, uint32_t key2, uint32_t key3,
