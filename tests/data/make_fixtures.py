@@ -248,6 +248,8 @@ def refused_kinds():
                           ("-c jpeg", "jpeg"), ("-t -w 16 -l 16", "tiled"),
                           ("-p separate", "planar"), ("-8", "bigtiff")]:
         run("tiffcp", *options.split(), f"{TMP}/rgb.tif", f"{DATA}/tiffcp_{name}.tif")
+    tifffile.imwrite(f"{DATA}/tifffile_ycbcr.tif", numpy.asarray(image), photometric="ycbcr",
+                     compression=None, subsampling=(1, 1))
     run("tiffcp", f"{TMP}/rgb.tif", f"{DATA}/pillow.tif", f"{DATA}/tiffcp_two_images.tif")
     run("gdal_translate", "-q", "-a_srs", "EPSG:26915", "-a_ullr", "0", "24", "40", "0", "-co",
         "COMPRESS=LZW", f"{TMP}/rgb.tif", f"{DATA}/gdal_georeferenced_lzw.tif")
