@@ -38,7 +38,7 @@ TEST(ProgramArguments, HelpAndVersionAnswerAndAnythingElseIsRefused) {
     const std::tuple<std::string, int, std::string> cases[] = {
         {"--help", 0, usage + "\n"},         {"--version", 0, "velstram " VELSTRAM_VERSION "\n"},
         {"in.tif out.tif", 2, "'in.tif'"},   {"-h", 2, "'-h'"},
-        {"--version --help", 2, "'--help'"}, {"'two\nlines'", 2, "'two\\x0Alines'"},
+        {"--version --help", 2, "'--help'"}, {"'two\nlines\x7f'", 2, "'two\\x0Alines\\x7F'"},
     };
     for (const auto& [arguments, status, expected] : cases) {
         RunResult run = runProgram("4\n\n", arguments);
