@@ -15,8 +15,7 @@ namespace testing_support {
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-// A fresh, empty folder of this name under one of the test process's own, which goes when
-// the process ends.
+// A fresh, empty folder of this name, removed when the test process ends.
 fs::path scratch(const std::string& name);
 fs::path fixture(const std::string& name);
 Bytes readBytes(const fs::path& file);

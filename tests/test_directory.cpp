@@ -1,24 +1,14 @@
-// The header and directory reader on broken variants of a fixture. What each kind of broken
-// file prints is recorded with the malformed corpus (tests/malformed), a directory at 64 KiB
-// with the fixtures; here every variant must give a sound run: complete with the input
-// written back, or end cleanly.
+// The header and directory reader on broken variants of a fixture: every variant must give a
+// sound run. What each kind of broken file prints is recorded with the malformed corpus.
 
 #include "TestSupport.h"
 
 using namespace testing_support;
 
-namespace {
-
-// tifffile_rps.tif: 40 x 24 pixels in six strips of four rows; a directory of 15 entries at
-// 8, StripOffsets LONG[6] at 240, StripByteCounts SHORT[6] at 264, the strips from 304.
-Bytes sixStrips() {
-    return readBytes(fixture("tifffile_rps.tif"));
-}
-
-}  // namespace
-
 TEST(Directory, EveryPrefixAndEveryHeaderDirectoryOrArrayByteAs00AndFF) {
-    const Bytes whole = sixStrips();
+    // 40 x 24 pixels in six strips of four rows; a directory of 15 entries at 8, StripOffsets
+    // LONG[6] at 240, StripByteCounts SHORT[6] at 264, the strips from 304.
+    const Bytes whole = readBytes(fixture("tifffile_rps.tif"));
     for (Bytes prefix = whole; !prefix.empty();) {
         prefix.pop_back();
         SCOPED_TRACE("prefix of " + std::to_string(prefix.size()) + " bytes");

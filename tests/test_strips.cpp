@@ -1,7 +1,5 @@
-// The strip tables and the strip pass on variants of the fixtures. The recorded reports show
-// the count check, type lines and marks, and the malformed corpus what each refused kind
-// prints, positions near 4 GiB among them; here the filters must see what a healthy run
-// gives them.
+// The strip pass on variants of the fixtures: the filters must see what a healthy run gives
+// them. What refused strip tables print is recorded with the malformed corpus.
 
 #include "FilterModels.h"
 
