@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the given groups need, only when some are missing.
 #   build: compiler, CMake, libedit, GoogleTest   tools: real TIFF writers and readers for checks
-#   fixtures: every writer that tests/data/make_fixtures.py runs
+#   fixtures: the writers that tests/data/make_fixtures.py runs beyond the tools group
 #   windows: MinGW-w64 cross compiler      wine: Wine, to run the Windows build's tests
 #   package: what CPack's .deb needs to work out the package's dependencies
 #   fuzz: clang with libFuzzer             analysis: clang-tidy and cppcheck
@@ -11,7 +11,7 @@ declare -A groups=(
   [tools]="libtiff-tools python3 python3-numpy python3-tifffile python3-pil"
   [windows]="cmake make g++-mingw-w64-x86-64-posix"
   [wine]="wine wine64"
-  [fixtures]="libtiff-tools python3 python3-numpy python3-tifffile python3-pil imagemagick libvips-tools gdal-bin"
+  [fixtures]="imagemagick libvips-tools gdal-bin"
   [package]="dpkg-dev file"
   [fuzz]="clang libclang-rt-14-dev"
   [analysis]="clang-tidy cppcheck"

@@ -5,7 +5,7 @@ does, and the malformed corpus of tests/malformed. The recorded reports beside t
 
     /usr/bin/python3 tests/data/make_fixtures.py [PROGRAM]
 With the built program given, each command it prints for a file it refuses is run and must
-give a file that it reads. Its writers: bash scripts/install-deps.sh fixtures
+give a file that it reads. Its writers: bash scripts/install-deps.sh tools fixtures
 """
 import glob
 import os
