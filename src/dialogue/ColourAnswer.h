@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+// A colour as a person types or pastes it: six hex digits RRGGBB. White space around it and
+// one leading "#", "0x" or "0X" (as colour pickers and web pages write colours) are dropped;
+// characters after the sixth digit are ignored. A lone "0" or nothing at all means "no colour".
+struct ColourAnswer {
+    enum class Kind { Colour, NoColour, Mistyped };
+
+    Kind kind = Kind::Mistyped;
+    // 0x00RRGGBB, for a Colour only.
+    uint32_t word = 0;
+
+    static ColourAnswer of(std::string_view typed);
+};
