@@ -18,12 +18,21 @@ declare -A groups=(
 )
 wanted=()
 for group in "${@:-build}"; do
+  if [ -z "${groups[$group]+set}" ]; then
+    echo "$0: no group '$group'; the groups are: ${!groups[*]}" >&2
+    exit 2
+  fi
   for package in ${groups[$group]}; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || wanted+=("$package")
   done
 done
 if [ ${#wanted[@]} -gt 0 ]; then
   echo "Installing: ${wanted[*]}"
-  apt-get update -q
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${wanted[@]}"
+  # A user other than root installs through sudo where the machine has it.
+  asRoot=()
+  if [ "$(id -u)" -ne 0 ] && command -v sudo >/dev/null; then
+    asRoot=(sudo)
+  fi
+  "${asRoot[@]}" apt-get update -q
+  "${asRoot[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${wanted[@]}"
 fi
