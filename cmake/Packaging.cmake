@@ -4,12 +4,17 @@ if(WIN32)
   # Windows users unpack the zip and run the program from its folder.
   set(VELSTRAM_BIN_DIR .)
   set(VELSTRAM_DOC_DIR .)
+  set(VELSTRAM_LICENSE_NAME LICENSE.txt)
 else()
-  set(VELSTRAM_BIN_DIR bin)
-  set(VELSTRAM_DOC_DIR share/doc/velstram)
+  include(GNUInstallDirs)
+  set(VELSTRAM_BIN_DIR ${CMAKE_INSTALL_BINDIR})
+  set(VELSTRAM_DOC_DIR ${CMAKE_INSTALL_DOCDIR})
+  # Debian keeps a package's licence as share/doc/PACKAGE/copyright.
+  set(VELSTRAM_LICENSE_NAME copyright)
 endif()
 install(TARGETS velstram RUNTIME DESTINATION ${VELSTRAM_BIN_DIR})
 install(FILES README.md DESTINATION ${VELSTRAM_DOC_DIR})
+install(FILES LICENSE DESTINATION ${VELSTRAM_DOC_DIR} RENAME ${VELSTRAM_LICENSE_NAME})
 
 # The manual page, compressed as Debian's packages ship theirs when gzip is at hand.
 if(NOT WIN32)
@@ -24,7 +29,7 @@ if(NOT WIN32)
   else()
     set(VELSTRAM_MAN_PAGE ${CMAKE_CURRENT_SOURCE_DIR}/velstram.1)
   endif()
-  install(FILES ${VELSTRAM_MAN_PAGE} DESTINATION share/man/man1)
+  install(FILES ${VELSTRAM_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
 set(CPACK_PACKAGE_NAME velstram)
@@ -39,6 +44,7 @@ filters (keep up to ten colours, whiten a band of colours, clean contours into\n
 black lines on white, damp the red cast of orthophotos) and writes a second\n\
 TIFF that keeps the input's layout.")
 set(CPACK_STRIP_FILES ON)
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
 
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
