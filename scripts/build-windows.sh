@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh windows
 cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-  -DCMAKE_BUILD_TYPE=Release
+  -DCMAKE_BUILD_TYPE=Release -DVELSTRAM_WERROR="${VELSTRAM_WERROR:-OFF}"
 cmake --build build-win -j2
 
 # A DLL outside Windows itself would have to be shipped beside the program.

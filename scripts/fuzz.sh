@@ -13,7 +13,8 @@ merge="${3:-}"
 case "$target" in job | dialogue | arguments) ;; *) echo "no fuzz target $target" >&2; exit 2 ;; esac
 
 bash scripts/install-deps.sh build fuzz
-CXX=clang++ cmake -S fuzz -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+CXX=clang++ cmake -S fuzz -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DVELSTRAM_WERROR="${VELSTRAM_WERROR:-OFF}" >/dev/null
 cmake --build build-fuzz --target "fuzz_$target" -j2
 
 work="build-fuzz/work-$target"

@@ -100,7 +100,7 @@ RunResult runJob(const std::string& typed) {
     std::istringstream in(typed);
     std::ostringstream out;
     Console console(in, out, [] {});
-    RunResult result{"", 1};
+    RunResult result{"", 1, ""};
     try {
         ImageJob job(console);
         result.status = 0;

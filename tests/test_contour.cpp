@@ -25,8 +25,8 @@ TEST(ContourCleanUp, AgreesWithTheRuleOnRandomImages) {
                                 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF, 0xFFFFFF};
     for (int trial = 0; trial < 400; ++trial) {
         const uint32_t largest = trial % 3 == 0 ? 40 : 9;
-        const uint32_t w = random() % largest + 1;
-        const uint32_t h = random() % largest + 1;
+        const auto w = static_cast<uint32_t>(random() % largest + 1);
+        const auto h = static_cast<uint32_t>(random() % largest + 1);
         const uint32_t colours = trial % 2 == 0 ? 4 : 12;
         models::Image image{w, h, std::vector<uint32_t>(w * h), {}};
         for (uint32_t& p : image.pixels) {
