@@ -7,7 +7,6 @@
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -48,6 +47,14 @@ void writeBytes(const fs::path& file, const Bytes& bytes) {
 bool endsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() &&
            text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
 }
 
 namespace {
@@ -115,7 +122,7 @@ RunResult runProgram(const std::string& typed, const std::string& arguments) {
     const fs::path out = runFolder() / "transcript.txt";
     const fs::path errors = runFolder() / "errors.txt";
     std::ofstream(in, std::ios::binary)
-        << (windowsBuild() ? std::regex_replace(typed, std::regex("\n"), "\r\n") : typed);
+        << (windowsBuild() ? replaceAll(typed, "\n", "\r\n") : typed);
     const char* runner = std::getenv("VELSTRAM_RUNNER");
     const char* binary = std::getenv("VELSTRAM_PROGRAM");
     std::string command = std::string(runner ? runner : "") + " \"" +
@@ -125,8 +132,7 @@ RunResult runProgram(const std::string& typed, const std::string& arguments) {
     int raw = std::system(command.c_str());
     auto text = [](const fs::path& file) {
         Bytes bytes = readBytes(file);
-        return std::regex_replace(std::string(bytes.begin(), bytes.end()), std::regex("\r\n"),
-                                  "\n");
+        return replaceAll(std::string(bytes.begin(), bytes.end()), "\r\n", "\n");
     };
     return {text(out), WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text(errors)};
 }

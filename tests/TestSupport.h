@@ -21,6 +21,7 @@ fs::path fixture(const std::string& name);
 Bytes readBytes(const fs::path& file);
 void writeBytes(const fs::path& file, const Bytes& bytes);
 bool endsWith(const std::string& text, const std::string& end);
+std::string replaceAll(std::string text, const std::string& from, const std::string& to);
 
 // Settings that apply no filter (the menu loop gives up on a non-number), and the last
 // lines of a run that completes.

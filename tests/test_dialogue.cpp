@@ -2,18 +2,6 @@
 
 using namespace testing_support;
 
-namespace {
-
-std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
-    for (size_t at = text.find(from); at != std::string::npos;
-         at = text.find(from, at + to.size())) {
-        text.replace(at, from.size(), to);
-    }
-    return text;
-}
-
-}  // namespace
-
 // Whole runs driven by typed lines, each compared byte for byte with the transcript kept
 // beside it in tests/dialogues: banner, menu and re-prompts, colour echoes, name retries,
 // the end of console input, and the report of the file read. Paths differ from run to run,
