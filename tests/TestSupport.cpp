@@ -57,6 +57,14 @@ std::string replaceAll(std::string text, const std::string& from, const std::str
     return text;
 }
 
+void expectRecorded(const std::string& text, const fs::path& recorded) {
+    if (std::getenv("VELSTRAM_RECORD") != nullptr) {
+        writeBytes(recorded, {text.begin(), text.end()});
+    }
+    Bytes expected = readBytes(recorded);
+    EXPECT_EQ(text, std::string(expected.begin(), expected.end())) << "recorded in " << recorded;
+}
+
 namespace {
 
 // One folder for every run: making a folder for each run costs more than the run.

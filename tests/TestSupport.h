@@ -22,6 +22,9 @@ Bytes readBytes(const fs::path& file);
 void writeBytes(const fs::path& file, const Bytes& bytes);
 bool endsWith(const std::string& text, const std::string& end);
 std::string replaceAll(std::string text, const std::string& from, const std::string& to);
+// Compares text with the file recorded for it; with VELSTRAM_RECORD set, records text instead,
+// so that a change of what the program prints is reviewed as a diff of the recorded files.
+void expectRecorded(const std::string& text, const fs::path& recorded);
 
 // Settings that apply no filter (the menu loop gives up on a non-number), and the last
 // lines of a run that completes.

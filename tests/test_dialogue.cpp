@@ -5,7 +5,7 @@ using namespace testing_support;
 // Whole runs driven by typed lines, each compared byte for byte with the transcript kept
 // beside it in tests/dialogues: banner, menu and re-prompts, colour echoes, name retries,
 // the end of console input, and the report of the file read. Paths differ from run to run,
-// so the files name them by placeholders. VELSTRAM_RECORD=1 writes missing transcripts.
+// so the files name them by placeholders.
 TEST(Dialogue, EachTypedSessionPrintsItsRecordedTranscript) {
     for (const auto& entry : fs::directory_iterator(fixture("../dialogues"))) {
         if (entry.path().extension() != ".typed") {
@@ -32,12 +32,7 @@ TEST(Dialogue, EachTypedSessionPrintsItsRecordedTranscript) {
         for (const auto& [name, path] : paths) {
             run.transcript = replaceAll(run.transcript, path, name);
         }
-        fs::path recorded = fs::path(entry.path()).replace_extension(".expected");
-        if (!fs::exists(recorded) && std::getenv("VELSTRAM_RECORD") != nullptr) {
-            writeBytes(recorded, {run.transcript.begin(), run.transcript.end()});
-        }
-        Bytes expected = readBytes(recorded);
-        EXPECT_EQ(run.transcript, std::string(expected.begin(), expected.end()));
+        expectRecorded(run.transcript, fs::path(entry.path()).replace_extension(".expected"));
         EXPECT_EQ(run.status, endsWith(run.transcript, "Done\n") ? 0 : 1);
         EXPECT_EQ(readBytes(folder / "kept.tif"), (Bytes{'o', 'l', 'd'}));
     }
