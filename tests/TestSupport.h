@@ -22,9 +22,9 @@ Bytes readBytes(const fs::path& file);
 void writeBytes(const fs::path& file, const Bytes& bytes);
 bool endsWith(const std::string& text, const std::string& end);
 
-// Settings that apply no filter (the menu loop gives up on a non-number), and the last
-// lines of a run that completes.
-inline const std::string kNoFilter = "7\nx\n";
+// Settings that change no pixel (a band whose low bound lies above its high one), and the
+// last lines of a run that completes.
+inline const std::string kNoFilter = "2\nffffff\n000000\n";
 inline const std::string kClosing = "Press any key to continue\n\nDone\n";
 
 struct RunResult {
@@ -53,7 +53,7 @@ FileRun runOnBytes(const Bytes& tiff, const std::string& settings);
 // Whatever a file holds, a run either completes and writes what a healthy run writes, or
 // ends with "exiting program", status 1 and an empty output. Returns the status.
 int expectSound(const FileRun& run, const Bytes& healthy);
-// Without a filter, a completed run writes the input itself.
+// With settings that change no pixel, a completed run writes the input itself.
 int runWithoutFilter(const Bytes& tiff);
 
 // Little-endian fields and directory entries of a TIFF in memory, for variants of fixtures.

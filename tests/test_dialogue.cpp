@@ -51,6 +51,8 @@ TEST(Dialogue, EachTypedSessionPrintsItsRecordedTranscript) {
         Bytes expected = readBytes(recorded);
         EXPECT_EQ(run.transcript, std::string(expected.begin(), expected.end()));
         EXPECT_EQ(run.status, endsWith(run.transcript, "Done\n") ? 0 : 1);
+        const fs::path output = paths[0].second;
+        EXPECT_TRUE(run.status == 0 || !fs::exists(output) || fs::file_size(output) == 0);
         EXPECT_EQ(readBytes(folder / "kept.tif"), (Bytes{'o', 'l', 'd'}));
     }
 }

@@ -93,14 +93,27 @@ void FilterSettings::askOption(Console& console) {
     for (std::string_view text : kMenu) {
         console.line(text);
     }
-    console.readNumber(option);
+    bool lastWasNumber = readMenuAnswer(console);
     int reprompts = 0;
     while (!isMenuOption(option) && reprompts <= kMostReprompts) {
         console.line("Please input 1, 2, 3 or 4 ");
-        console.readNumber(option);
+        lastWasNumber = readMenuAnswer(console);
         ++reprompts;
     }
+    // Whatever was typed after the number on its line goes with it.
+    if (lastWasNumber) {
+        console.readLine(rest_of_line);
+    }
+}
+
+// An answer that is not a number is taken with the rest of its line, so that the re-prompt
+// waits for a new answer instead of meeting the same characters again.
+bool FilterSettings::readMenuAnswer(Console& console) {
+    if (console.readNumber(option)) {
+        return true;
+    }
     console.readLine(rest_of_line);
+    return false;
 }
 
 void FilterSettings::askKeepColours(Console& console) {

@@ -39,6 +39,7 @@ class FilterSettings {
 
   private:
     void askOption(Console& console);
+    bool readMenuAnswer(Console& console);
     void askKeepColours(Console& console);
     void askBand(Console& console);
 };
