@@ -19,7 +19,10 @@ int main(int argc, char** argv) {
     if (platform::startLineEditor()) {
         nameEditor = platform::editLine;
     }
-    Console console(std::cin, std::cout, platform::waitForKey, std::move(nameEditor));
+    Console console(std::cin, std::cout, platform::waitForKey,
+                    platform::standardInputIsTerminal() ? Console::Input::Terminal
+                                                        : Console::Input::Piped,
+                    std::move(nameEditor));
     try {
         ImageJob job(console);
     } catch (const RunEnded&) {
