@@ -77,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else if (status == 0 && written.size() != size) {
         finding("a completed run wrote an output of another size than the input", transcript);
     } else if (status == 0 && typed.option == 5 && written != inputAfter) {
-        finding("a band that removes nothing wrote an output that differs from the input", transcript);
+        finding("a band that removes nothing wrote an output that differs from the input",
+                transcript);
     }
     return 0;
 }

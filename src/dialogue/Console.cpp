@@ -18,8 +18,8 @@ bool isDigit(int c) {
 
 }  // namespace
 
-Console::Console(std::istream& in, std::ostream& out, std::function<void()> keyWait,
-                 Input input, LineEditor nameEditor)
+Console::Console(std::istream& in, std::ostream& out, std::function<void()> keyWait, Input input,
+                 LineEditor nameEditor)
     : in_(in),
       out_(out),
       keyWait_(std::move(keyWait)),
