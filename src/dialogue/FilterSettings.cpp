@@ -202,7 +202,7 @@ ColourAnswer FilterSettings::askColour(Console& console, const std::string& prom
 // terminator keep what earlier answers left there.
 void FilterSettings::keepInAnswerLine(std::string_view line) {
     size_t length = std::min(line.size(), answer_line.size() - 1);
-    std::copy_n(line.begin(), length, answer_line.begin());
+    line.copy(answer_line.data(), length);
     answer_line[length] = '\0';
 }
 
