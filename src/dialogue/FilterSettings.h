@@ -9,7 +9,7 @@
 #include "dialogue/Console.h"
 
 // What the user decides for one run: the option and the colours it works with.
-// Starts zero-filled, so a first short answer or a first non-number gives a known value.
+// Starts zero-filled, so a first "no colour" answer or a first non-number gives a known value.
 class FilterSettings {
   public:
     using AnswerBuffer = std::array<char, 40>;
