@@ -64,9 +64,10 @@ struct Run {
 };
 
 // One whole job on the typed answers: status 1 when it ended early, which it must say last.
-inline Run runJob(std::istream& typed, std::function<void()> keyWait) {
+inline Run runJob(std::istream& typed, std::function<void()> keyWait,
+                  Console::Input input = Console::Input::Piped) {
     std::ostringstream out;
-    Console console(typed, out, std::move(keyWait));
+    Console console(typed, out, std::move(keyWait), input);
     Run run;
     try {
         ImageJob job(console);

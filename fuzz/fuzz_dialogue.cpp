@@ -50,9 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const bool terminal = size > 0 && (data[0] & 1) != 0;
     std::istringstream typed(std::string(data + (size > 0 ? 1 : 0), data + size));
-    const std::string transcript = runJob(
-                                       typed, terminal ? keyPresses(typed) : [] {})
-                                       .transcript;
+    const std::string transcript =
+        terminal ? runJob(typed, keyPresses(typed), Console::Input::Terminal).transcript
+                 : runJob(typed, [] {}).transcript;
     if (readAll(input) != image) {
         finding("the input file was changed", transcript);
     }

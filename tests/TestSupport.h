@@ -26,9 +26,9 @@ std::string replaceAll(std::string text, const std::string& from, const std::str
 // so that a change of what the program prints is reviewed as a diff of the recorded files.
 void expectRecorded(const std::string& text, const fs::path& recorded);
 
-// Settings that apply no filter (the menu loop gives up on a non-number), and the last
-// lines of a run that completes.
-inline const std::string kNoFilter = "7\nx\n";
+// Settings that change no pixel (a band whose low bound lies above its high one), and the
+// last lines of a run that completes.
+inline const std::string kNoFilter = "2\nffffff\n000000\n";
 inline const std::string kClosing = "Press any key to continue\n\nDone\n";
 
 struct RunResult {
@@ -57,7 +57,7 @@ FileRun runOnBytes(const Bytes& tiff, const std::string& settings);
 // Whatever a file holds, a run either completes and writes what a healthy run writes, or
 // ends with "exiting program", status 1 and an empty output. Returns the status.
 int expectSound(const FileRun& run, const Bytes& healthy);
-// Without a filter, a completed run writes the input itself.
+// With settings that change no pixel, a completed run writes the input itself.
 int runWithoutFilter(const Bytes& tiff);
 
 // Little-endian fields and directory entries of a TIFF in memory, for variants of fixtures.

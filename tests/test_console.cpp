@@ -109,9 +109,10 @@ int runAtTerminal(const std::vector<std::pair<std::string, std::string>>& steps,
 
 // An arrow or function key sends several bytes, a letter outside ASCII two. Bytes a key wait
 // left behind would be read as typed: the menu would re-prompt, a file name start with them.
-// The first session presses a down arrow at the banner, F1 and then the line whose first
-// character is dropped at "hit any key", and é at the end; the second Ctrl+C at the banner,
-// which ends the run as every stop does, with status 1.
+// The first session presses a down arrow at the banner, mistypes a bound, which is asked
+// again, presses F1 at "hit any key" and types the input's path straight after it, and é at
+// the end; the second Ctrl+C at the banner, which ends the run as every stop does, with
+// status 1.
 TEST(KeyWait, KeysOfSeveralBytesAreOneKeyPressEach) {
     const std::string output = (scratch("terminal") / "out.tif").string();
     const struct {
@@ -119,8 +120,12 @@ TEST(KeyWait, KeysOfSeveralBytesAreOneKeyPressEach) {
         int status;
     } sessions[] = {
         {{{"Press any key to continue", "\x1b[B"},
-          {"input 4", "4\r"},
-          {"hit any key", "\x1bOPX" + fixture("pillow.tif").string() + "\r"},
+          {"input 4", "2\r"},
+          {"low_filter in hex", "8b45l3\r"},
+          {"\"8b45l3\" is not a colour", ""},
+          {"low_filter in hex", "ffffff\r"},
+          {"high_filter in hex", "000000\r"},
+          {"hit any key", "\x1bOP" + fixture("pillow.tif").string() + "\r"},
           {"outfile.TIF", output + "\r"},
           {"Press any key to continue", "\xc3\xa9"},
           {"Done", ""}},

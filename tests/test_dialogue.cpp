@@ -34,6 +34,8 @@ TEST(Dialogue, EachTypedSessionPrintsItsRecordedTranscript) {
         }
         expectRecorded(run.transcript, fs::path(entry.path()).replace_extension(".expected"));
         EXPECT_EQ(run.status, endsWith(run.transcript, "Done\n") ? 0 : 1);
+        const fs::path output = paths[0].second;
+        EXPECT_TRUE(run.status == 0 || !fs::exists(output) || fs::file_size(output) == 0);
         EXPECT_EQ(readBytes(folder / "kept.tif"), (Bytes{'o', 'l', 'd'}));
     }
 }

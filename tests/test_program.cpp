@@ -5,7 +5,7 @@
 using namespace testing_support;
 
 // Every fixture of tests/data and every file of the malformed corpus prints the report
-// recorded beside it in reports/NAME.txt after the prompts. Without a filter a run that
+// recorded beside it in reports/NAME.txt after the prompts. With an empty band a run that
 // completes gives the input back byte for byte; a run that stops leaves the output empty.
 TEST(ProgramRun, EveryRecordedFilePrintsItsReport) {
     std::vector<std::pair<fs::path, fs::path>> recorded;

@@ -18,21 +18,24 @@ the input's layout; a file of another kind is refused with a command that conver
   4  damp the red cast of DOQQ orthophotos
 
 It takes no file names as arguments. It asks its questions on the console: the option,
-the colours (six hex digits RRGGBB each; 0 for the ones not needed) and the full paths
-of the input and the output file. It waits for a key after the banner, after the
-settings and at the end. White space and quotes around a typed or pasted name are
-dropped. The output must be a new or empty file; a file that already holds data is not
-written. More in the manual page, velstram(1).
+the colours (six hex digits RRGGBB each, # or 0x in front allowed; for option 1, 0 for
+the ones not needed) and the full paths of the input and the output file. A mistyped
+answer is asked for again. It waits for a key after the banner, after the settings and
+at the end. White space and quotes around a typed or pasted name are dropped. The output
+must be a new or empty file; a file that already holds data is not written. More in the
+manual page, velstram(1).
 
 From a script, pipe the typed lines; the key waits then take nothing. The line after the
 settings loses its first character, so send an empty line there:
   printf '4\n\n%s\n%s\n' in.tif out.tif | velstram
   printf '2\n100000\nc9ffff\n\n%s\n%s\n' in.tif out.tif | velstram
+A mistyped colour ends a piped run with status 1 instead of being asked for again.
 
 Exit status:
   0  the output was written
-  1  the run stopped: a file that cannot be read, a failed write, the end of console
-     input or an interrupt; the output file is left empty
+  1  the run stopped: a menu that got no option, a mistyped colour from a script, a
+     file that cannot be read, a failed write, the end of console input or an
+     interrupt; the output file is left empty
   2  an argument that is not understood
 
 Options:

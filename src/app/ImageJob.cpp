@@ -108,8 +108,9 @@ void ImageJob::dispatchOption() {
             runRedCast();
             break;
         default:
-            console_.line("In default--Error");
-            break;
+            // Only a menu that gave up leaves another value; copying the input unfiltered
+            // would pass for a filtered map.
+            endRun(console_, {"In default--Error", "exiting program"});
     }
 }
 

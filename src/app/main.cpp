@@ -19,7 +19,9 @@ int main(int argc, char** argv) {
     if (platform::startLineEditor()) {
         nameEditor = platform::editLine;
     }
-    Console console(std::cin, std::cout, platform::waitForKey, std::move(nameEditor));
+    auto input =
+        platform::standardInputIsTerminal() ? Console::Input::Terminal : Console::Input::Piped;
+    Console console(std::cin, std::cout, platform::waitForKey, input, std::move(nameEditor));
     try {
         ImageJob job(console);
     } catch (const RunEnded&) {

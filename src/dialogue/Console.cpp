@@ -18,9 +18,13 @@ bool isDigit(int c) {
 
 }  // namespace
 
-Console::Console(std::istream& in, std::ostream& out, std::function<void()> keyWait,
+Console::Console(std::istream& in, std::ostream& out, std::function<void()> keyWait, Input input,
                  LineEditor nameEditor)
-    : in_(in), out_(out), keyWait_(std::move(keyWait)), nameEditor_(std::move(nameEditor)) {}
+    : in_(in),
+      out_(out),
+      keyWait_(std::move(keyWait)),
+      input_(input),
+      nameEditor_(std::move(nameEditor)) {}
 
 void Console::waitKey() {
     out_.flush();
@@ -72,21 +76,21 @@ int Console::takeLineEnd(int c) {
     return c;
 }
 
-void Console::readLine(AnswerBuffer& buffer) {
+std::string Console::readLine() {
     out_.flush();
-    size_t length = 0;
+    std::string line;
     int c = takeLineEnd(in_.get());
     if (c == kEnd) {
         inputEnded();
     }
     while (c != '\n' && c != kEnd) {
-        if (length < buffer.size() - 1) {
-            buffer[length++] = static_cast<char>(c);
+        if (line.size() < kLongestLine) {
+            line.push_back(static_cast<char>(c));
         }
         c = takeLineEnd(in_.get());
     }
-    buffer[length] = '\0';
     in_.clear();
+    return line;
 }
 
 void Console::discardCharacter() {

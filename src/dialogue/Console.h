@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <istream>
@@ -13,14 +12,20 @@
 // Tests hand it string streams and a key wait that does nothing.
 class Console {
   public:
-    using AnswerBuffer = std::array<char, 40>;
     // Reads one line with editing at a terminal; no value at the end of input.
     using LineEditor = std::function<std::optional<std::string>()>;
+    // A person at a terminal can be asked again; a script's lines cannot be taken back.
+    enum class Input { Piped, Terminal };
+
+    // No answer comes near this length; a longer line is cut here.
+    static constexpr size_t kLongestLine = 1000;
 
     // File names are read through nameEditor when one is given; every other answer keeps
     // its plain read, whose rules for what is left on the line the dialogue relies on.
     Console(std::istream& in, std::ostream& out, std::function<void()> keyWait,
-            LineEditor nameEditor = {});
+            Input input = Input::Piped, LineEditor nameEditor = {});
+
+    bool atTerminal() const { return input_ == Input::Terminal; }
 
     void print(std::string_view text) { out_ << text; }
     void print(uint32_t number) { out_ << number; }
@@ -37,9 +42,9 @@ class Console {
     // beyond the 32-bit range is stored as the nearest 32-bit bound.
     bool readNumber(int32_t& value);
 
-    // Takes the rest of the current line and its end; stores at most 39 characters and a
-    // terminator, leaving the positions after the terminator as they were.
-    void readLine(AnswerBuffer& buffer);
+    // Takes the rest of the current line and its end; returns its first kLongestLine
+    // characters.
+    std::string readLine();
 
     // Consumes one character; a CR LF line end counts as one character.
     void discardCharacter();
@@ -54,5 +59,6 @@ class Console {
     std::istream& in_;
     std::ostream& out_;
     std::function<void()> keyWait_;
+    Input input_;
     LineEditor nameEditor_;
 };

@@ -44,10 +44,13 @@ void askAgain(Console& console, const std::string& report) {
 
 }  // namespace
 
-// The first character of the line after the settings is dropped: the user answers the
-// key wait with Enter, and that line end must not become an empty file name.
+// Piped, the key wait after the settings takes nothing, so scripts send a line for it whose
+// first character stands for the key; it is dropped, and a bare line end does not become an
+// empty file name. At a terminal the key wait took the key itself.
 void InputFile::askName(Console& console) {
-    console.discardCharacter();
+    if (!console.atTerminal()) {
+        console.discardCharacter();
+    }
     for (;;) {
         showPrompt(console, "input", "infile.TIF");
         name = fileNameMeant(console.readName());

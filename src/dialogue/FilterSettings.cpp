@@ -1,8 +1,11 @@
 #include "dialogue/FilterSettings.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <string_view>
+
+#include "app/RunEnded.h"
 
 namespace {
 
@@ -65,6 +68,30 @@ void printWord(Console& console, int32_t word) {
     console.print(static_cast<uint32_t>(word));
 }
 
+// An answer as it can be shown on one line: control characters as \xNN, a long paste cut.
+std::string shown(std::string_view typed) {
+    constexpr size_t kMostShown = 40;
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (char c : typed.substr(0, kMostShown)) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            text += {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 0xF]};
+        } else {
+            text.push_back(c);
+        }
+    }
+    return typed.size() > kMostShown ? text + "..." : text;
+}
+
+std::string notAColour(std::string_view typed, bool noColourAllowed) {
+    std::string text = "\"";
+    text += shown(typed);
+    text += "\" is not a colour: key in six hex digits RRGGBB";
+    text += noColourAllowed ? ", or 0 for no colour" : "; a band needs both bounds";
+    return text;
+}
+
 }  // namespace
 
 void FilterSettings::showBanner(Console& console) {
@@ -93,21 +120,36 @@ void FilterSettings::askOption(Console& console) {
     for (std::string_view text : kMenu) {
         console.line(text);
     }
-    console.readNumber(option);
+    bool lastWasNumber = readMenuAnswer(console);
     int reprompts = 0;
     while (!isMenuOption(option) && reprompts <= kMostReprompts) {
         console.line("Please input 1, 2, 3 or 4 ");
-        console.readNumber(option);
+        lastWasNumber = readMenuAnswer(console);
         ++reprompts;
     }
-    console.readLine(rest_of_line);
+    // Whatever was typed after the number on its line goes with it.
+    if (lastWasNumber) {
+        console.readLine();
+    }
+}
+
+// An answer that is not a number is taken with the rest of its line, so that the re-prompt
+// waits for a new answer instead of meeting the same characters again.
+bool FilterSettings::readMenuAnswer(Console& console) {
+    if (console.readNumber(option)) {
+        return true;
+    }
+    console.readLine();
+    return false;
 }
 
 void FilterSettings::askKeepColours(Console& console) {
     for (size_t n = 0; n < kKeepColours.size(); ++n) {
-        console.line("Input filter" + std::to_string(n + 1) + " in hex in the form RRGGBB.");
-        console.readLine(answer_line);
-        this->*kKeepColours[n] = parseHex(answer_line);
+        ColourAnswer answer = askColour(
+            console, "Input filter" + std::to_string(n + 1) + " in hex in the form RRGGBB.", true);
+        this->*kKeepColours[n] = answer.kind == ColourAnswer::Kind::Colour
+                                     ? static_cast<int32_t>(answer.word)
+                                     : parseHex(answer_line);
     }
     console.endLine();
     for (size_t n = 0; n < kKeepColours.size(); ++n) {
@@ -120,17 +162,12 @@ void FilterSettings::askKeepColours(Console& console) {
     }
 }
 
+// A band needs both bounds, so neither may be left out.
 void FilterSettings::askBand(Console& console) {
-    console.print("Input low_filter in hex in the form RRGGBB");
-    console.endLine();
-    console.endLine();
-    console.readLine(answer_line);
-    low_filter = parseHex(answer_line);
-    console.print("Input high_filter in hex in the form RRGGBB");
-    console.endLine();
-    console.endLine();
-    console.readLine(answer_line);
-    high_filter = parseHex(answer_line);
+    low_filter = static_cast<int32_t>(
+        askColour(console, "Input low_filter in hex in the form RRGGBB\n", false).word);
+    high_filter = static_cast<int32_t>(
+        askColour(console, "Input high_filter in hex in the form RRGGBB\n", false).word);
     console.endLine();
     console.print("low_filter is:  ");
     printWord(console, low_filter);
@@ -140,10 +177,39 @@ void FilterSettings::askBand(Console& console) {
     console.endLine();
 }
 
-// Positions 0 to 5 of the buffer always count, whatever they hold: a short answer's
-// terminator counts -48 and leftovers of an earlier answer count as digits. Users have
-// learnt that an answer of 0 yields a colour no pixel has.
-int32_t FilterSettings::parseHex(const Console::AnswerBuffer& answer) {
+// Asked until the answer is a colour. Piped, a second try would take the script's next line
+// and shift every later answer by one, so there a mistyped colour ends the run instead.
+ColourAnswer FilterSettings::askColour(Console& console, const std::string& prompt,
+                                       bool noColourAllowed) {
+    for (;;) {
+        console.line(prompt);
+        std::string line = console.readLine();
+        keepInAnswerLine(line);
+        ColourAnswer answer = ColourAnswer::of(line);
+        if (answer.kind == ColourAnswer::Kind::Colour ||
+            (noColourAllowed && answer.kind == ColourAnswer::Kind::NoColour)) {
+            return answer;
+        }
+        std::string complaint = notAColour(line, noColourAllowed);
+        if (!console.atTerminal()) {
+            endRun(console, {complaint, "exiting program"});
+        }
+        console.line(complaint);
+    }
+}
+
+// The buffer takes the first 39 characters and a terminator; the positions after the
+// terminator keep what earlier answers left there.
+void FilterSettings::keepInAnswerLine(std::string_view line) {
+    size_t length = std::min(line.size(), answer_line.size() - 1);
+    line.copy(answer_line.data(), length);
+    answer_line[length] = '\0';
+}
+
+// The word of a "no colour" answer, as earlier versions gave it and their echo showed it:
+// positions 0 to 5 of the buffer always count, whatever they hold, so the terminator of a
+// lone 0 or of an empty line counts -48 and makes the word negative, a colour no pixel has.
+int32_t FilterSettings::parseHex(const AnswerBuffer& answer) {
     int32_t sum = 0;
     for (int i = 0; i < 6; ++i) {
         auto code = static_cast<signed char>(answer[i]);

@@ -2,13 +2,18 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
+#include "dialogue/ColourAnswer.h"
 #include "dialogue/Console.h"
 
 // What the user decides for one run: the option and the colours it works with.
-// Starts zero-filled, so a first short answer or a first non-number gives a known value.
+// Starts zero-filled, so a first "no colour" answer or a first non-number gives a known value.
 class FilterSettings {
   public:
+    using AnswerBuffer = std::array<char, 40>;
+
     int32_t filter1 = 0;
     int32_t filter2 = 0;
     int32_t filter3 = 0;
@@ -22,8 +27,7 @@ class FilterSettings {
     int32_t low_filter = 0;
     int32_t high_filter = 0;
     int32_t option = 0;
-    Console::AnswerBuffer answer_line{};
-    Console::AnswerBuffer rest_of_line{};
+    AnswerBuffer answer_line{};
 
     static constexpr std::array<int32_t FilterSettings::*, 10> kKeepColours = {
         &FilterSettings::filter1, &FilterSettings::filter2, &FilterSettings::filter3,
@@ -34,13 +38,16 @@ class FilterSettings {
     void showBanner(Console& console);
     void askSettings(Console& console);
 
-    static int32_t parseHex(const Console::AnswerBuffer& answer);
+    static int32_t parseHex(const AnswerBuffer& answer);
     static int32_t hexLetterValue(char c);
 
   private:
     void askOption(Console& console);
+    bool readMenuAnswer(Console& console);
     void askKeepColours(Console& console);
     void askBand(Console& console);
+    ColourAnswer askColour(Console& console, const std::string& prompt, bool noColourAllowed);
+    void keepInAnswerLine(std::string_view line);
 };
 
 // The thirteen settings words as the job and the filters read them.
