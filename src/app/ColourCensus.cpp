@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/Platform.h"
+
 namespace {
 
 constexpr uint32_t kColours = uint32_t{1} << 24;
@@ -21,51 +23,66 @@ std::string swatch(uint32_t colour) {
 
 }  // namespace
 
-// The caller keeps the image below 2^32 pixels, so no count can overflow.
+// The caller keeps the image below 2^32 pixels, so no count can overflow. Maps hold long
+// runs of one colour, and adding a run at a time spares the table most of its updates,
+// which would each wait for the one before on the same count.
 ColourCensus::ColourCensus(uint32_t* const* rows, uint32_t width, uint32_t height)
-    : counts_(kColours), pixels_(uint64_t{width} * height) {
+    : counts_(std::make_unique_for_overwrite<uint32_t[]>(kColours)),
+      pixels_(uint64_t{width} * height) {
+    platform::preferLargePages(counts_.get(), kColours * sizeof(uint32_t));
+    std::fill(counts_.get(), counts_.get() + kColours, 0U);
     for (uint32_t r = 0; r < height; ++r) {
-        const uint32_t* row = rows[r];
-        for (uint32_t c = 0; c < width; ++c) {
-            ++counts_[row[c] & (kColours - 1)];
-        }
+        countRow(rows[r], width);
     }
-    distinct_ = static_cast<uint32_t>(
-        kColours - static_cast<uint32_t>(std::count(counts_.begin(), counts_.end(), 0U)));
+}
+
+void ColourCensus::countRow(const uint32_t* row, uint32_t width) {
+    uint32_t colour = row[0];
+    uint32_t run = 0;
+    for (uint32_t c = 0; c < width; ++c) {
+        if (row[c] != colour) {
+            counts_[colour & (kColours - 1)] += run;
+            colour = row[c];
+            run = 0;
+        }
+        ++run;
+    }
+    counts_[colour & (kColours - 1)] += run;
 }
 
 // A heap of the top commonest seen so far, its least common on top, keeps the memory to the
 // number of lines asked for.
-std::vector<ColourCensus::Share> ColourCensus::commonest(uint32_t top) const {
-    std::vector<Share> kept;
-    top = std::min(top, distinct_);
-    kept.reserve(top);
-    for (uint32_t colour = 0; colour < kColours && top > 0; ++colour) {
+ColourCensus::Summary ColourCensus::summary(uint32_t top) const {
+    Summary found;
+    std::vector<Share>& kept = found.commonest;
+    for (uint32_t colour = 0; colour < kColours; ++colour) {
         Share share{colour, counts_[colour]};
         if (share.pixels == 0) {
             continue;
         }
+        ++found.distinct;
         if (kept.size() < top) {
             kept.push_back(share);
             std::push_heap(kept.begin(), kept.end(), commoner);
-        } else if (commoner(share, kept.front())) {
+        } else if (!kept.empty() && commoner(share, kept.front())) {
             std::pop_heap(kept.begin(), kept.end(), commoner);
             kept.back() = share;
             std::push_heap(kept.begin(), kept.end(), commoner);
         }
     }
     std::sort_heap(kept.begin(), kept.end(), commoner);
-    return kept;
+    return found;
 }
 
 void ColourCensus::print(std::ostream& out, uint32_t top, bool swatches) const {
     const int countWidth = static_cast<int>(std::to_string(pixels_).size());
-    for (const Share& share : commonest(top)) {
+    Summary found = summary(top);
+    for (const Share& share : found.commonest) {
         std::array<char, 64> line{};
         std::snprintf(line.data(), line.size(), "%06x  %*u  %6.2f %%\n", share.colour,
                       countWidth, share.pixels, 100.0 * share.pixels / static_cast<double>(pixels_));
         out << (swatches ? swatch(share.colour) : "") << line.data();
     }
-    out << distinct_ << (distinct_ == 1 ? " distinct colour\n" : " distinct colours\n")
+    out << found.distinct << (found.distinct == 1 ? " distinct colour\n" : " distinct colours\n")
         << std::flush;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <vector>
 
@@ -17,17 +18,21 @@ class ColourCensus {
     // rows as the raster holds them: height rows of width words 0x00RRGGBB.
     ColourCensus(uint32_t* const* rows, uint32_t width, uint32_t height);
 
-    // The top commonest colours, commonest first; of equally common ones the lower word first.
-    std::vector<Share> commonest(uint32_t top) const;
-    uint32_t distinct() const { return distinct_; }
-    uint64_t pixels() const { return pixels_; }
+    // The top commonest colours, commonest first (of equally common ones the lower word
+    // first), and how many colours occur at all.
+    struct Summary {
+        std::vector<Share> commonest;
+        uint32_t distinct = 0;
+    };
+    Summary summary(uint32_t top) const;
 
     // One line per colour: RRGGBB, the pixel count and the share in per cent (after a swatch
     // of the colour when asked for), then the number of distinct colours.
     void print(std::ostream& out, uint32_t top, bool swatches) const;
 
   private:
-    std::vector<uint32_t> counts_;
+    void countRow(const uint32_t* row, uint32_t width);
+
+    std::unique_ptr<uint32_t[]> counts_;
     uint64_t pixels_ = 0;
-    uint32_t distinct_ = 0;
 };
