@@ -216,7 +216,7 @@ class ArgumentReader {
             chooseFilter(option, optionSettings(3));
         } else if (option == "--red-cast") {
             chooseFilter(option, optionSettings(4));
-        } else if (option == "--colours" || option == "--colors") {
+        } else if (option == "--colours") {
             choose(CommandForm::Kind::Colours, option);
         } else if (option == "--check") {
             choose(CommandForm::Kind::Check, option);
