@@ -13,6 +13,7 @@ namespace {
 
 // The console of a command: nothing to read, no key to wait for; the report goes to out
 // (or nowhere), the lines that say why a run stopped to err behind the name of its file.
+// Names in these lines are shown with their control characters escaped, one line each.
 class CommandConsole {
   public:
     CommandConsole(std::ostream* out, std::ostream& err, const std::string& name)
@@ -31,7 +32,7 @@ void requireInput(Console& console, const std::string& name) {
     InputFile probe;
     probe.name = name;
     if (!probe.opens()) {
-        endRun(console, {"**Cannot open" + name + "**", "exiting program"});
+        endRun(console, {"**Cannot open" + shown(name) + "**", "exiting program"});
     }
 }
 
@@ -41,11 +42,11 @@ void requireEmptyOutput(Console& console, const std::string& name) {
     probe.name = name;
     int64_t size = probe.sizeOnDisk();
     if (size < 0) {
-        endRun(console, {"**Cannot open" + name + "**", "exiting program"});
+        endRun(console, {"**Cannot open" + shown(name) + "**", "exiting program"});
     }
     if (size > 0) {
-        endRun(console,
-               {"**" + name + " already holds data and will not be written**", "exiting program"});
+        endRun(console, {"**" + shown(name) + " already holds data and will not be written**",
+                         "exiting program"});
     }
 }
 
@@ -78,8 +79,9 @@ std::string shown(std::string_view argument) {
 int runFilter(const CommandForm& form, std::ostream& out, std::ostream& err) {
     const JobOrder& order = form.order;
     if (platform::sameFile(order.input, order.output)) {
-        err << "velstram: '" + shown(order.output) + "' is the input file itself; name another "
-               "output\n"
+        err << "velstram: '" + shown(order.output) +
+                   "' is the input file itself; name another "
+                   "output\n"
             << std::flush;
         return 2;
     }
