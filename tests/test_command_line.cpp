@@ -42,7 +42,8 @@ TEST(CommandLine, EachFilterWritesWhatTheDialogueWrites) {
         SCOPED_TRACE(arguments);
         FileRun dialogue = runFile(input, typed, true);
         fs::remove(folder / "out.tif");
-        RunResult run = runProgram("", arguments + " " + quoted(input) + quoted(folder / "out.tif"));
+        RunResult run =
+            runProgram("", arguments + " " + quoted(input) + quoted(folder / "out.tif"));
         EXPECT_EQ(run.status, 0) << run.errors;
         EXPECT_EQ(run.errors, "");
         EXPECT_EQ(run.transcript + kClosing, quiet ? kClosing : dialogue.report);
@@ -77,8 +78,8 @@ TEST(CommandLine, StopsAndRefusalsAreNamedOnStandardError) {
     RunResult kept = runProgram("", "-q --contours " + quoted(good) + quoted(folder / "kept.tif"));
     EXPECT_EQ(kept.status, 1);
     EXPECT_EQ(kept.errors, typedPath(good) + ": **" + typedPath(folder / "kept.tif") +
-                               " already holds data and will not be written**\n" +
-                               typedPath(good) + ": exiting program\n");
+                               " already holds data and will not be written**\n" + typedPath(good) +
+                               ": exiting program\n");
     EXPECT_EQ(readBytes(folder / "kept.tif"), (Bytes{'o', 'l', 'd'}));
 
     why.pop_back();

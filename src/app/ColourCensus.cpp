@@ -79,8 +79,8 @@ void ColourCensus::print(std::ostream& out, uint32_t top, bool swatches) const {
     Summary found = summary(top);
     for (const Share& share : found.commonest) {
         std::array<char, 64> line{};
-        std::snprintf(line.data(), line.size(), "%06x  %*u  %6.2f %%\n", share.colour,
-                      countWidth, share.pixels, 100.0 * share.pixels / static_cast<double>(pixels_));
+        std::snprintf(line.data(), line.size(), "%06x  %*u  %6.2f %%\n", share.colour, countWidth,
+                      share.pixels, 100.0 * share.pixels / static_cast<double>(pixels_));
         out << (swatches ? swatch(share.colour) : "") << line.data();
     }
     out << found.distinct << (found.distinct == 1 ? " distinct colour\n" : " distinct colours\n")

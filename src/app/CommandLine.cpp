@@ -100,8 +100,8 @@ SettingsCopy keepSettings(std::string_view option, std::string_view list) {
     }
     SettingsCopy settings;
     for (size_t n = 0; n < kMostKeptColours; ++n) {
-        settings.words[n] = static_cast<int32_t>(n < colours.size() ? colours[n]
-                                                                    : PixelFilter::kRemoved);
+        settings.words[n] =
+            static_cast<int32_t>(n < colours.size() ? colours[n] : PixelFilter::kRemoved);
     }
     settings.words[SettingsCopy::kOption] = 1;
     return settings;

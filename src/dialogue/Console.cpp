@@ -20,7 +20,11 @@ bool isDigit(int c) {
 
 Console::Console(std::istream& in, std::ostream& out, std::function<void()> keyWait,
                  LineEditor nameEditor)
-    : in_(in), out_(out), err_(&out), keyWait_(std::move(keyWait)), nameEditor_(std::move(nameEditor)) {}
+    : in_(in),
+      out_(out),
+      err_(&out),
+      keyWait_(std::move(keyWait)),
+      nameEditor_(std::move(nameEditor)) {}
 
 void Console::waitKey() {
     out_.flush();

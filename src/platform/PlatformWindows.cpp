@@ -112,9 +112,9 @@ bool fileIdentity(const std::string& name, BY_HANDLE_FILE_INFORMATION& identity)
     if (wideName.empty()) {
         return false;
     }
-    HANDLE file = CreateFileW(wideName.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE |
-                              FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE file =
+        CreateFileW(wideName.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
