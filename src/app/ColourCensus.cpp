@@ -51,27 +51,33 @@ void ColourCensus::countRow(const uint32_t* row, uint32_t width) {
 }
 
 // A heap of the top commonest seen so far, its least common on top, keeps the memory to the
-// number of lines asked for.
+// number of lines asked for. Colours come in rising order, so a colour as common as the
+// least common one kept comes after it: only a larger count earns a place.
 ColourCensus::Summary ColourCensus::summary(uint32_t top) const {
     Summary found;
-    std::vector<Share>& kept = found.commonest;
+    const uint32_t* counts = counts_.get();
+    uint32_t distinct = 0;
+    uint32_t enough = top == 0 ? UINT32_MAX : 0;
     for (uint32_t colour = 0; colour < kColours; ++colour) {
-        Share share{colour, counts_[colour]};
-        if (share.pixels == 0) {
-            continue;
-        }
-        ++found.distinct;
-        if (kept.size() < top) {
-            kept.push_back(share);
-            std::push_heap(kept.begin(), kept.end(), commoner);
-        } else if (!kept.empty() && commoner(share, kept.front())) {
-            std::pop_heap(kept.begin(), kept.end(), commoner);
-            kept.back() = share;
-            std::push_heap(kept.begin(), kept.end(), commoner);
+        distinct += counts[colour] != 0 ? 1 : 0;
+        if (counts[colour] > enough) {
+            enough = keep(found.commonest, {colour, counts[colour]}, top);
         }
     }
-    std::sort_heap(kept.begin(), kept.end(), commoner);
+    found.distinct = distinct;
+    std::sort_heap(found.commonest.begin(), found.commonest.end(), commoner);
     return found;
+}
+
+// Returns the count a further colour must exceed: any, until the heap is full.
+uint32_t ColourCensus::keep(std::vector<Share>& kept, Share share, uint32_t top) {
+    if (kept.size() == top) {
+        std::pop_heap(kept.begin(), kept.end(), commoner);
+        kept.pop_back();
+    }
+    kept.push_back(share);
+    std::push_heap(kept.begin(), kept.end(), commoner);
+    return kept.size() == top ? kept.front().pixels : 0;
 }
 
 void ColourCensus::print(std::ostream& out, uint32_t top, bool swatches) const {

@@ -32,6 +32,7 @@ class ColourCensus {
 
   private:
     void countRow(const uint32_t* row, uint32_t width);
+    static uint32_t keep(std::vector<Share>& kept, Share share, uint32_t top);
 
     std::unique_ptr<uint32_t[]> counts_;
     uint64_t pixels_ = 0;
