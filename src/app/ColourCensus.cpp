@@ -1,8 +1,8 @@
 #include "app/ColourCensus.h"
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
+#include <iomanip>
+#include <sstream>
 #include <string>
 
 #include "platform/Platform.h"
@@ -84,10 +84,12 @@ void ColourCensus::print(std::ostream& out, uint32_t top, bool swatches) const {
     const int countWidth = static_cast<int>(std::to_string(pixels_).size());
     Summary found = summary(top);
     for (const Share& share : found.commonest) {
-        std::array<char, 64> line{};
-        std::snprintf(line.data(), line.size(), "%06x  %*u  %6.2f %%\n", share.colour, countWidth,
-                      share.pixels, 100.0 * share.pixels / static_cast<double>(pixels_));
-        out << (swatches ? swatch(share.colour) : "") << line.data();
+        std::ostringstream line;
+        line << std::hex << std::setfill('0') << std::setw(6) << share.colour << std::dec
+             << std::setfill(' ') << "  " << std::setw(countWidth) << share.pixels << "  "
+             << std::fixed << std::setprecision(2) << std::setw(6)
+             << 100.0 * share.pixels / static_cast<double>(pixels_) << " %\n";
+        out << (swatches ? swatch(share.colour) : "") << line.str();
     }
     out << found.distinct << (found.distinct == 1 ? " distinct colour\n" : " distinct colours\n")
         << std::flush;
