@@ -37,7 +37,13 @@ OPTIONS = {
     4: ["4"],
 }
 
+# The same option 1 from the command line, and the colour census.
+KEEP_ARGUMENTS = ["--keep", ",".join(c for c in KEEP_COLOURS if c != "0")]
+CENSUS_TABLE = 64 << 20
+
 MAX_TIMES_CAT = 2.5
+MAX_COMMAND_LINE_TIMES_DIALOGUE = 1.02
+MAX_CENSUS_TIMES_KEEP_LIST = 1.5
 MAX_CONTOURS_TIMES_KEEP_LIST = 1.25
 MAX_TIMES_IMAGEMAGICK = 0.35
 MAX_SCALING_4X = 4.5
@@ -103,11 +109,11 @@ class Runner:
                      f"{done.stderr.decode(errors='replace')}")
         case.seconds.append(seconds)
         case.peak_bytes.append(peak_memory(self.time_report))
-        if case.tool == "velstram" and out.stat().st_size != case.image.path.stat().st_size:
+        if case.tool in FILTER_RUNS and out.stat().st_size != case.image.path.stat().st_size:
             sys.exit(f"velstram option {case.option} wrote {out.stat().st_size} bytes for a "
                      f"{case.image.path.stat().st_size}-byte input")
         pixels = pixel_digest(out) if digest else None
-        out.unlink()
+        out.unlink(missing_ok=True)
         return pixels
 
     def command(self, case, out):
@@ -120,6 +126,11 @@ class Runner:
         if case.tool == "numpy":
             return ([PYTHON, str(HERE / "numpy_keep.py"), str(case.image.path), str(out)], None,
                     transcript)
+        if case.tool == "command line":
+            return [str(self.binary), *KEEP_ARGUMENTS, str(case.image.path), str(out)], None, \
+                transcript
+        if case.tool == "census":
+            return [str(self.binary), "--colours", str(case.image.path)], None, transcript
         typed = OPTIONS[case.option] + ["", str(case.image.path), str(out)]
         return [str(self.binary)], ("\n".join(typed) + "\n").encode(), transcript
 
@@ -187,6 +198,8 @@ def plan(images, big_images, compare_tools):
     cases = {}
     for key, image in images.items():
         tools = [("cat", 0)] + [("velstram", n) for n in OPTIONS]
+        if key != "tiffcp1":
+            tools += [("command line", 1), ("census", 0)]
         if key != "tiffcp1" and compare_tools:
             tools += [("convert", 0), ("numpy", 0)]
         for tool, option in tools:
@@ -202,7 +215,7 @@ def measure(runner, cases, runs):
     for round_number in range(runs):
         print(f"Round {round_number + 1} of {runs}", flush=True)
         for key, case in cases.items():
-            digest = runner.run(case, digest=round_number == 0 and case.tool == "velstram")
+            digest = runner.run(case, digest=round_number == 0 and case.tool in FILTER_RUNS)
             if digest:
                 digests[key] = digest
     check_layouts_agree(digests)
@@ -239,7 +252,10 @@ TOOL_LABELS = {
     "cat": "cat in > out",
     "convert": "ImageMagick +opaque",
     "numpy": "numpy script (keep one colour)",
+    "command line": "velstram --keep (command line)",
+    "census": "velstram --colours (census)",
 }
+FILTER_RUNS = ("velstram", "command line")
 
 
 def label(case):
@@ -257,7 +273,7 @@ def table(cases, images, big_images, compare_tools, judge):
     lines = ["| file | tool | median s | x cat | x ImageMagick | peak MiB | targets |",
              "| --- | --- | ---: | ---: | ---: | ---: | --- |"]
     rows = [("cat", 0)] + ([("convert", 0), ("numpy", 0)] if compare_tools else [])
-    rows += [("velstram", n) for n in OPTIONS]
+    rows += [("velstram", n) for n in OPTIONS] + [("command line", 1), ("census", 0)]
     for key in ("tifffile", "tiffcp8"):
         image = images[key]
         cat = cases[(key, "cat", 0)].median()
@@ -276,6 +292,15 @@ def table(cases, images, big_images, compare_tools, judge):
                                           MAX_TIMES_IMAGEMAGICK, judge))
                 targets.append(judged("MiB", mib(case.peak()),
                                       round(mib(image.memory_limit()), 1), judge))
+            elif tool in ("command line", "census"):
+                keep_list = cases[(key, "velstram", 1)].median()
+                what, limit, memory = (
+                    ("time x dialogue option 1", MAX_COMMAND_LINE_TIMES_DIALOGUE, 0)
+                    if tool == "command line" else
+                    ("time x option 1", MAX_CENSUS_TIMES_KEEP_LIST, CENSUS_TABLE))
+                targets.append(judged(what, case.median() / keep_list, limit, judge))
+                targets.append(judged("MiB", mib(case.peak()),
+                                      round(mib(image.memory_limit() + memory), 1), judge))
             lines.append(row(f"{image.width} x {image.height}, {image.name}", case, cat,
                              imagemagick, targets))
     scaled = [(key, "big-" + key, f"{big.width} x {big.height}, {big.name}",

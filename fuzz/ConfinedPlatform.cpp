@@ -43,6 +43,18 @@ bool standardInputIsTerminal() {
     return false;
 }
 
+bool standardOutputIsTerminal() {
+    return false;
+}
+
+bool sameFile(const std::string& first, const std::string& second) {
+    struct stat one {};
+    struct stat other {};
+    return stat(confined(first).c_str(), &one) == 0 &&
+           stat(confined(second).c_str(), &other) == 0 && one.st_dev == other.st_dev &&
+           one.st_ino == other.st_ino;
+}
+
 std::string homeFolder() {
     return fuzzing::scratch().string();
 }

@@ -1,7 +1,12 @@
 // libFuzzer target: each input is an argument vector, the arguments separated by zero bytes
 // (an empty input stands for no arguments, where the dialogue starts, which fuzz_dialogue
-// covers). Whatever the arguments, the answer is status 0 with text on standard output
-// alone, or status 2 with one line on standard error alone; no dialogue starts.
+// covers). The scratch folder holds a readable image, in.tif, which every name the arguments
+// give reaches by its last component. Whatever the arguments: status 2 comes with one usage
+// line on standard error alone and no file touched; a stop (1) says why on standard error
+// ("exiting program" last) or, for --check, names the file on standard output; status 0 has
+// nothing on standard error; no dialogue starts; in.tif never changes; and a file the run
+// leaves behind is empty, or after status 0 a whole output of the input's size.
+#include <algorithm>
 #include <sstream>
 #include <string_view>
 
@@ -10,10 +15,43 @@
 
 using namespace fuzzing;
 
+namespace {
+
+const Bytes& image() {
+    static const Bytes bytes = readAll(VELSTRAM_FUZZ_IMAGE);
+    return bytes;
+}
+
+// Only in.tif is left in the folder, as it was, so that every input replays alike.
+void resetScratch() {
+    for (const auto& entry : fs::directory_iterator(scratch())) {
+        fs::remove_all(entry.path());
+    }
+    writeAll(scratch() / "in.tif", image());
+}
+
+void checkFilesLeft(int status, const std::string& text) {
+    if (readAll(scratch() / "in.tif") != image()) {
+        finding("the input image was changed", text);
+    }
+    for (const auto& entry : fs::directory_iterator(scratch())) {
+        if (entry.path().filename() == "in.tif") {
+            continue;
+        }
+        const uintmax_t size = entry.is_regular_file() ? fs::file_size(entry.path()) : 0;
+        if (status == 2 || (size != 0 && (status != 0 || size != image().size()))) {
+            finding("a file was touched by misuse, or left half-written or wrong", text);
+        }
+    }
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) {
         return 0;
     }
+    resetScratch();
     const std::string all(data, data + size);
     std::vector<std::string_view> arguments;
     for (size_t start = 0, end = 0; start <= all.size(); start = end + 1) {
@@ -24,15 +62,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ostringstream err;
     const int status = answerArguments(arguments, out, err);
     const std::string text = out.str() + err.str();
-    if (status == 0 && (out.str().empty() || !err.str().empty())) {
-        finding("an answered argument printed nothing, or printed to standard error", text);
+    if (status == 0 && !err.str().empty()) {
+        finding("a command that succeeded printed to standard error", text);
     }
-    if (status == 2 && (!out.str().empty() || err.str().find('\n') + 1 != err.str().size())) {
+    const bool namedStop =
+        err.str().ends_with("exiting program\n") || (err.str().empty() && !out.str().empty());
+    if (status == 1 && !namedStop) {
+        finding("a stop did not say why", text);
+    }
+    if (status == 2 && (!out.str().empty() || !err.str().starts_with("velstram: ") ||
+                        err.str().find('\n') + 1 != err.str().size())) {
         finding("a refused argument gave other than one line on standard error", text);
     }
-    if ((status != 0 && status != 2) ||
-        out.str().find("Welcome to VELSTRAM") != std::string::npos) {
-        finding("arguments gave another status than 0 or 2, or started the dialogue", text);
+    if (status < 0 || status > 2 ||
+        out.str().find("Welcome to VELSTRAM                 *\n") != std::string::npos) {
+        finding("arguments gave another status than 0, 1 or 2, or started the dialogue", text);
     }
+    checkFilesLeft(status, text);
     return 0;
 }

@@ -40,6 +40,12 @@ case "$target" in
     printf -- '--help' >"$work/seeds/help"
     printf -- '--version' >"$work/seeds/version"
     printf -- 'in.tif\0out.tif' >"$work/seeds/names"
+    printf -- '--keep\0c9ea9d,#C96A2D\0in.tif\0out.tif' >"$work/seeds/keep"
+    printf -- '-qb100000,c9ffff\0in.tif\0out.tif' >"$work/seeds/band"
+    printf -- 'in.tif\0--contours\0--\0out.tif' >"$work/seeds/contours"
+    printf -- '--red-cast\0in.tif\0dir/in.tif' >"$work/seeds/same"
+    printf -- '--colours\0--top=3\0in.tif' >"$work/seeds/colours"
+    printf -- '--check\0in.tif\0missing.tif' >"$work/seeds/check"
     options=() ;;
 esac
 

@@ -31,24 +31,53 @@ TEST(TypedName, PastedQuotesAndWhiteSpaceAreDropped) {
     }
 }
 
-// Arguments are for --help and --version only; anything else is named and refused before a
-// dialogue starts, so a script that passes file names learns at once that they are not used.
-TEST(ProgramArguments, HelpAndVersionAnswerAndAnythingElseIsRefused) {
-    const std::string usage = "usage: velstram [--help | --version]";
-    const std::tuple<std::string, int, std::string> cases[] = {
-        {"--help", 0, usage + "\n"},         {"--version", 0, "velstram " VELSTRAM_VERSION "\n"},
-        {"in.tif out.tif", 2, "'in.tif'"},   {"-h", 2, "'-h'"},
-        {"--version --help", 2, "'--help'"}, {"'two\nlines\x7f'", 2, "'two\\x0Alines\\x7F'"}};
-    for (const auto& [arguments, status, expected] : cases) {
+// Every misuse is named in one line on standard error, with status 2, before any file is
+// touched: the output is not created, and an output that is the input is refused by identity.
+TEST(ProgramArguments, HelpAndVersionAnswerAndMisuseIsNamedInOneLine) {
+    const std::string usage = "usage: velstram\n       velstram [--quiet] --keep";
+    const std::string input = "'" + typedPath(fixture("pillow.tif")) + "'";
+    const std::pair<std::string, std::string> cases[] = {
+        {"--help", usage},
+        {"--version", "velstram " VELSTRAM_VERSION "\n"},
+        {"in.tif b.tif", "nothing to do with 'in.tif': give a filter"},
+        {"-h", "unknown option '-h'"},
+        {"--version --help", "'--version' goes alone"},
+        {"'two\nlines\x7f' b.tif", "nothing to do with 'two\\x0Alines\\x7F'"},
+        {"--check a --red-cast", "'--check' and '--red-cast' do not go together"},
+        {"--keep c9ea9g a b.tif", "'c9ea9g' given to --keep is not a colour of six hex digits"},
+        {"-qk 0 a b.tif", "'0' given to --keep is not a colour"},
+        {"--keep=#c9ea9d,,c96a2d a b.tif", "'' given to --keep"},
+        {"-k 0a0a0a,1b1b1b,2c2c2c,3d3d3d,4e4e4e,5f5f5f,6a6a6a,7b7b7b,8c8c8c,9d9d9d,#aeaeae"
+         " a b.tif",
+         "--keep keeps at most ten colours, not 11"},
+        {"--band 100000 a b.tif", "--band takes two colours, LOW,HIGH"},
+        {"-b c9ffff,100000 a b.tif", "LOW lies above HIGH"},
+        {"--contours -k 000000 a b.tif", "'--contours' and '--keep' do not go together"},
+        {"--red-cast a", "'--red-cast' needs the names IN and OUT"},
+        {"a --red-cast b.tif c", "one name too many for '--red-cast': 'c'"},
+        {"--colours --top 0 a", "--top takes a count from 1 up, not '0'"},
+        {"--colours --top=-1 a", "not '-1'"},
+        {"--top 3 --check a", "--top goes with --colours only"},
+        {"-q --colours a", "--quiet goes with a filter or --check"},
+        {"--check", "'--check' needs the name of a file"},
+        {"--quiet=yes --contours a b.tif", "'--quiet' takes no value"},
+        {"--contours a b.tif --keep", "'--keep' needs a value"},
+        {"--contours '' b.tif", "an empty file name"},
+        {"--red-cast " + input + " " + input, input + " is the input file itself"},
+    };
+    for (const auto& [arguments, expected] : cases) {
         RunResult run = runProgram("4\n\n", arguments);
-        EXPECT_EQ(run.status, status) << arguments;
-        if (status == 0) {
+        const bool answered = arguments == "--help" || arguments == "--version";
+        EXPECT_EQ(run.status, answered ? 0 : 2) << arguments;
+        if (answered) {
             EXPECT_EQ(run.transcript.substr(0, expected.size()), expected) << arguments;
-        } else {
-            EXPECT_EQ(run.transcript, "") << arguments;
-            EXPECT_NE(run.errors.find(expected + " "), std::string::npos) << run.errors;
-            EXPECT_EQ(run.errors.find('\n'), run.errors.size() - 1) << run.errors;
+            continue;
         }
+        EXPECT_EQ(run.transcript, "") << arguments;
+        EXPECT_EQ(run.errors.rfind("velstram: ", 0), 0U) << run.errors;
+        EXPECT_NE(run.errors.find(expected), std::string::npos) << run.errors;
+        EXPECT_EQ(run.errors.find('\n'), run.errors.size() - 1) << run.errors;
+        EXPECT_FALSE(fs::exists("b.tif")) << arguments;
     }
 }
 
@@ -74,12 +103,17 @@ namespace {
 // Runs the built program at a terminal of its own: at each step, waits until the text shown
 // appears (five seconds at most) and then types the keys. Returns the exit status, or -1.
 int runAtTerminal(const std::vector<std::pair<std::string, std::string>>& steps,
-                  std::string& screen) {
+                  std::string& screen, std::vector<std::string> arguments = {}) {
+    std::vector<char*> argv = {const_cast<char*>(VELSTRAM_BINARY)};
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
     int terminal = -1;
     pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
     if (child == 0) {
         setenv("TERM", "dumb", 1);
-        execl(VELSTRAM_BINARY, VELSTRAM_BINARY, static_cast<char*>(nullptr));
+        execv(VELSTRAM_BINARY, argv.data());
         _exit(127);
     }
     size_t seen = 0;
@@ -138,4 +172,21 @@ TEST(KeyWait, KeysOfSeveralBytesAreOneKeyPressEach) {
         EXPECT_EQ(screen.find("Please input"), std::string::npos) << screen;
         EXPECT_EQ(screen.find("Cannot open"), std::string::npos) << screen;
     }
+}
+
+// At a terminal the census starts each line with a swatch of its colour, unless NO_COLOR is
+// set to something.
+TEST(ColourCensus, SwatchesAtATerminalUnlessNoColourIsSet) {
+    for (const std::string noColour : {"", "1"}) {
+        setenv("NO_COLOR", noColour.c_str(), 1);
+        std::string screen;
+        EXPECT_EQ(runAtTerminal({{"distinct colours", ""}}, screen,
+                                {"--colours", "--top", "2", fixture("pillow.tif").string()}),
+                  0);
+        const bool swatch =
+            screen.find("\x1b[48;2;201;234;157m  \x1b[0m c9ea9d") != std::string::npos;
+        EXPECT_EQ(swatch, noColour.empty()) << screen;
+        EXPECT_EQ(screen.find('\x1b') == std::string::npos, !noColour.empty()) << screen;
+    }
+    unsetenv("NO_COLOR");
 }

@@ -4,8 +4,9 @@
 #include <string_view>
 #include <vector>
 
-// The program takes its settings and file names on the console; arguments only ask for the
-// usage text or the version. Returns the exit status: 0 for those two, 2 for anything else,
-// which is named in one usage line on err.
+// The program's arguments: a filter run, the colour census or the check of some files, or
+// the usage text or the version (no arguments at all start the dialogue instead). Returns
+// the exit status: 0 done, 1 a file could not be read or written, 2 arguments that are not
+// understood, which are named in one usage line on err before any file is touched.
 int answerArguments(const std::vector<std::string_view>& arguments, std::ostream& out,
                     std::ostream& err);

@@ -18,6 +18,32 @@ constexpr uint64_t kUnfilledAllowance = uint64_t{16} << 20;
 }  // namespace
 
 ImageJob::ImageJob(Console& console) : console_(console), file(console) {
+    readImage();
+    dispatchOption();
+    writeOutput();
+}
+
+ImageJob::ImageJob(Console& console, const JobOrder& order)
+    : console_(console), file(console, order), closesWithKeyWait_(false) {
+    readImage();
+    if (order.writes()) {
+        dispatchOption();
+        writeOutput();
+    }
+}
+
+ImageJob::~ImageJob() {
+    releaseRows();
+    if (!closesWithKeyWait_) {
+        return;
+    }
+    console_.line("Press any key to continue");
+    console_.endLine();
+    console_.waitKey();
+    console_.line("Done");
+}
+
+void ImageJob::readImage() {
     file.readHeader();
     file.readDirectory();
     file.readTags();
@@ -25,16 +51,6 @@ ImageJob::ImageJob(Console& console) : console_(console), file(console) {
     file.readStripOffsets();
     file.readStripByteCounts();
     readAllStrips();
-    dispatchOption();
-    writeOutput();
-}
-
-ImageJob::~ImageJob() {
-    releaseRows();
-    console_.line("Press any key to continue");
-    console_.endLine();
-    console_.waitKey();
-    console_.line("Done");
 }
 
 // Every size here comes from the file, so it is checked in 64 bits against what the

@@ -9,14 +9,22 @@
 #include "tiff/TifFile.h"
 
 // One run: one input, one option, one output. Construction performs every stage in a fixed
-// order; destruction releases the image and holds the console open for a last key press.
-// A fatal check ends construction early, so the closing lines are skipped.
+// order; destruction releases the image and, after the dialogue, holds the console open for
+// a last key press. A fatal check ends construction early, so the closing lines are skipped.
 class ImageJob {
   public:
     explicit ImageJob(Console& console);
+    // The same stages on an order settled beforehand, with no key wait; an order without an
+    // output stops once the image is read, which is then at hand for its reader.
+    ImageJob(Console& console, const JobOrder& order);
     ~ImageJob();
     ImageJob(const ImageJob&) = delete;
     ImageJob& operator=(const ImageJob&) = delete;
+
+    uint32_t* const* rowsRead() const { return rows.rows(); }
+    uint32_t imageWidth() const { return file.ImageWidth; }
+    uint32_t imageHeight() const { return file.ImageLength; }
+    uint32_t stripCount() const { return file.NumberStripOffsets; }
 
   private:
     // The filter parameter words, filled by an option's stage just before its filter runs.
@@ -28,6 +36,7 @@ class ImageJob {
         int32_t option = 0;
     };
 
+    void readImage();
     void allocateRaster(uint32_t count, uint32_t width);
     void releaseRows();
     void readAllStrips();
@@ -48,4 +57,5 @@ class ImageJob {
     FilterWords words;
     TifFile file;
     PixelFilter filter;
+    bool closesWithKeyWait_ = true;
 };

@@ -4,7 +4,7 @@
 
 void endRun(Console& console, std::initializer_list<std::string_view> lines) {
     for (std::string_view text : lines) {
-        console.line(text);
+        console.errorLine(text);
     }
     throw RunEnded{};
 }

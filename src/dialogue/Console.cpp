@@ -22,6 +22,7 @@ Console::Console(std::istream& in, std::ostream& out, std::function<void()> keyW
                  LineEditor nameEditor)
     : in_(in),
       out_(out),
+      err_(&out),
       keyWait_(std::move(keyWait)),
       input_(input),
       nameEditor_(std::move(nameEditor)) {}
@@ -29,6 +30,17 @@ Console::Console(std::istream& in, std::ostream& out, std::function<void()> keyW
 void Console::waitKey() {
     out_.flush();
     keyWait_();
+}
+
+void Console::sendErrorsTo(std::ostream& err, std::string prefix) {
+    err_ = &err;
+    errorPrefix_ = std::move(prefix);
+}
+
+// Each line goes out in one write, so that the lines of runs side by side do not mix.
+void Console::errorLine(std::string_view text) {
+    out_.flush();
+    *err_ << errorPrefix_ + std::string(text) + '\n' << std::flush;
 }
 
 void Console::inputEnded() {

@@ -37,6 +37,11 @@ class Console {
     void flush() { out_.flush(); }
     void waitKey();
 
+    // Why a run stops. The dialogue shows these lines among the others; a command can send
+    // them to a stream of their own, each line behind the prefix (the file it is about).
+    void sendErrorsTo(std::ostream& err, std::string prefix);
+    void errorLine(std::string_view text);
+
     // Skips white space, line ends included, then takes an optional sign and decimal digits.
     // When no number starts there, nothing is consumed and false is returned. A number
     // beyond the 32-bit range is stored as the nearest 32-bit bound.
@@ -58,6 +63,8 @@ class Console {
 
     std::istream& in_;
     std::ostream& out_;
+    std::ostream* err_;
+    std::string errorPrefix_;
     std::function<void()> keyWait_;
     Input input_;
     LineEditor nameEditor_;

@@ -21,6 +21,11 @@ bool seekTo(std::FILE* file, uint64_t offset);
 bool emptyFile(const std::string& name);
 
 bool standardInputIsTerminal();
+bool standardOutputIsTerminal();
+
+// Whether the two names lead to one and the same existing file (the same device and file
+// number), whatever links or spellings lead there.
+bool sameFile(const std::string& first, const std::string& second);
 
 // The user's home folder, which a typed name may begin with as "~/"; empty where names have
 // no such form.

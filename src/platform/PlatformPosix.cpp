@@ -78,6 +78,17 @@ bool standardInputIsTerminal() {
     return isatty(STDIN_FILENO) != 0;
 }
 
+bool standardOutputIsTerminal() {
+    return isatty(STDOUT_FILENO) != 0;
+}
+
+bool sameFile(const std::string& first, const std::string& second) {
+    struct stat one {};
+    struct stat other {};
+    return stat(first.c_str(), &one) == 0 && stat(second.c_str(), &other) == 0 &&
+           one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
 std::string homeFolder() {
     const char* home = std::getenv("HOME");  // NOLINT(concurrency-mt-unsafe): one thread
     return home != nullptr ? home : "";

@@ -97,6 +97,42 @@ bool standardInputIsTerminal() {
     return inputIsConsole();
 }
 
+// A console shows ANSI colour sequences only once asked to (Windows 10 and later).
+bool standardOutputIsTerminal() {
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    return GetConsoleMode(output, &mode) != 0 &&
+           SetConsoleMode(output, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
+namespace {
+
+bool fileIdentity(const std::string& name, BY_HANDLE_FILE_INFORMATION& identity) {
+    std::wstring wideName = typedName(name);
+    if (wideName.empty()) {
+        return false;
+    }
+    HANDLE file =
+        CreateFileW(wideName.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bool known = GetFileInformationByHandle(file, &identity) != 0;
+    CloseHandle(file);
+    return known;
+}
+
+}  // namespace
+
+bool sameFile(const std::string& first, const std::string& second) {
+    BY_HANDLE_FILE_INFORMATION one{};
+    BY_HANDLE_FILE_INFORMATION other{};
+    return fileIdentity(first, one) && fileIdentity(second, other) &&
+           one.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
+           one.nFileIndexHigh == other.nFileIndexHigh && one.nFileIndexLow == other.nFileIndexLow;
+}
+
 // Windows names have no short form for the home folder.
 std::string homeFolder() {
     return {};

@@ -124,16 +124,16 @@ std::string conversion(const ImageKind& kind) {
 }  // namespace
 
 void TifFile::refuse(std::string_view reason, std::string_view command, bool losesGeoreference) {
-    console_.line(reason);
-    console_.line(losesGeoreference
-                      ? "Convert it first (its georeferencing is lost), for example with:"
-                      : "Convert it first, for example with:");
-    console_.line("  " + std::string(command));
+    console_.errorLine(reason);
+    console_.errorLine(losesGeoreference
+                           ? "Convert it first (its georeferencing is lost), for example with:"
+                           : "Convert it first, for example with:");
+    console_.errorLine("  " + std::string(command));
     endRun(console_, {"exiting program"});
 }
 
 void TifFile::refuseHeader() {
-    console_.line("not a valid little endian TIF file");
+    console_.errorLine("not a valid little endian TIF file");
     const bool littleEndian = header_bytes[0] == 0x49 && header_bytes[1] == 0x49;
     const bool bigEndian = header_bytes[0] == 0x4D && header_bytes[1] == 0x4D;
     const uint32_t version = bigEndian ? littleEndian16(header_bytes[3], header_bytes[2])

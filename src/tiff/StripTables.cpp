@@ -57,7 +57,7 @@ void TifFile::readStripByteCounts() {
 std::vector<uint32_t> TifFile::readEntryArray(const char* name, const DirEntry& entry) {
     uint32_t size = entry.elementSize();
     if (size == 0) {
-        console_.line("switch error");
+        console_.errorLine("switch error");
         fail(std::string("The ") + name + " array has field type " + number(entry.type()) +
              "; only SHORT (3) and LONG (4) arrays can be read");
     }

@@ -10,6 +10,12 @@ TifFile::TifFile(Console& console) : console_(console) {
     output.askName(console);
 }
 
+TifFile::TifFile(Console& console, const JobOrder& order)
+    : settingsCopy(order.settings), console_(console) {
+    input.name = order.input;
+    output.name = order.output;
+}
+
 void TifFile::fail(std::string_view reason) {
     endRun(console_, {reason, "exiting program"});
 }

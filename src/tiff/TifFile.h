@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/JobOrder.h"
 #include "dialogue/Console.h"
 #include "dialogue/FilterSettings.h"
 #include "tiff/DirEntry.h"
@@ -13,12 +14,14 @@
 #include "tiff/OutputFile.h"
 
 // The input TIFF as this program understands it (little-endian, one directory, uncompressed
-// 24-bit RGB in strips) and the output written from it. Its construction holds the dialogue.
+// 24-bit RGB in strips) and the output written from it. Its construction holds the dialogue,
+// unless the order is already settled.
 class TifFile {
   public:
     static constexpr int kMostDirEntries = 100;
 
     explicit TifFile(Console& console);
+    TifFile(Console& console, const JobOrder& order);
 
     // Header and directory.
     void readHeader();
