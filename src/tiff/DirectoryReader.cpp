@@ -24,6 +24,7 @@ enum Tag : uint16_t {
     kPlanarConfiguration = 284,
     kTileWidth = 322,
     kTileByteCounts = 325,
+    kSampleFormat = 339,
     kModelPixelScale = 33550,
     kModelTiepoint = 33922,
     kModelTransformation = 34264,
@@ -161,6 +162,9 @@ void TifFile::readTags() {
                 break;
             case kPlanarConfiguration:
                 kind_.planarConfiguration = entry;
+                break;
+            case kSampleFormat:
+                kind_.sampleFormat = entry;
                 break;
             case kModelPixelScale:
             case kModelTiepoint:

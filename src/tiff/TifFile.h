@@ -9,6 +9,7 @@
 #include "dialogue/Console.h"
 #include "dialogue/FilterSettings.h"
 #include "tiff/DirEntry.h"
+#include "tiff/ImageKind.h"
 #include "tiff/InputFile.h"
 #include "tiff/OutputFile.h"
 
@@ -97,8 +98,8 @@ class TifFile {
     void readDirEntries();
     [[noreturn]] void refuseHeader();
     void checkImageKind();
-    [[noreturn]] void refuse(std::string_view reason, std::string_view command,
-                             bool losesGeoreference = false);
+    [[noreturn]] void refuse(const ImageKind& kind);
+    ImageKind foreignKind(bool bigEndian, bool bigTiff);
     void checkRequiredTags() const;
     std::vector<uint32_t> readEntryArray(const char* name, const DirEntry& entry);
     void checkStripLayout();
@@ -121,6 +122,7 @@ class TifFile {
         std::optional<DirEntry> samplesPerPixel;
         std::optional<DirEntry> photometric;
         std::optional<DirEntry> planarConfiguration;
+        std::optional<DirEntry> sampleFormat;
         bool tiled = false;
         bool georeferenced = false;
     } kind_;
