@@ -12,6 +12,7 @@
 #include "tiff/ImageKind.h"
 #include "tiff/InputFile.h"
 #include "tiff/OutputFile.h"
+#include "tiff/ReducedPages.h"
 
 // The input TIFF as this program understands it (little-endian, one directory, uncompressed
 // 24-bit RGB in strips) and the output written from it. Its construction holds the dialogue.
@@ -43,7 +44,9 @@ class TifFile {
     void writeStrip(int32_t strip, uint32_t* const* rows);
     void writeLastStrip(int32_t strip, uint32_t* const* rows);
     void closeStripOutput();
-    void copyTail();
+    // The bytes after the last strip, with the blocks of the reduced-resolution pages
+    // rebuilt from the filtered rows.
+    void copyTail(const uint32_t* const* rows);
     const std::vector<int32_t>& stripsInFileOrder() const { return fileOrder_; }
     uint64_t inputSize() const { return fileSize_; }
 
@@ -111,6 +114,15 @@ class TifFile {
     void writeRows(uint32_t* const* rows, uint32_t firstRow, uint32_t rowCount);
     void copyInput(uint64_t from, uint64_t to);
 
+    void readFurtherPages();
+    bool readPageTags(uint64_t at, PageTags& tags);
+    bool readPageArray(const DirEntry& entry, std::vector<uint32_t>& values);
+    bool pageHoldsRgb(const PageTags& tags);
+    std::optional<ReducedPage> rebuildablePage(const PageTags& tags);
+    void settleReducedPages();
+    void reportReducedPages();
+    void writeReducedBlock(const ReducedBlock& block, const uint32_t* const* rows);
+
     Console& console_;
     uint64_t fileSize_ = 0;
     std::optional<DirEntry> stripOffsetsEntry_;
@@ -130,6 +142,13 @@ class TifFile {
     uint32_t nextDirectory_ = 0;
     bool hasImageWidth_ = false;
     bool hasImageLength_ = false;
+    // Further pages: the reduced-resolution ones rebuilt, in file order of their blocks; the
+    // widths of those that cannot be; whether any other kind of page follows.
+    std::vector<ReducedPage> reducedPages_;
+    std::vector<ReducedBlock> reducedBlocks_;
+    std::vector<uint32_t> staleWidths_;
+    bool otherPages_ = false;
+    bool subPages_ = false;
     std::vector<int32_t> fileOrder_;
     uint64_t copied_ = 0;
 };
