@@ -64,6 +64,22 @@ TEST(ProgramRun, EveryOptionAppliesItsRuleOnEveryLayout) {
     }
 }
 
+// Option 4 on files with reduced-resolution pages gives the recorded output, whose pages
+// make_fixtures.py checks against nearest sampling of the filtered first image.
+TEST(ProgramRun, ReducedPagesAreRebuiltFromTheFilteredImage) {
+    int files = 0;
+    for (const auto& recorded : fs::directory_iterator(fixture("filtered"))) {
+        SCOPED_TRACE(recorded.path().filename().string());
+        FileRun run = runFile(fixture(recorded.path().filename().string()), "4\n", true);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_NE(run.report.find("page of 20 x 12 pixels is rebuilt from the filtered image"),
+                  std::string::npos);
+        EXPECT_TRUE(run.output == readBytes(recorded.path()));
+        ++files;
+    }
+    EXPECT_EQ(files, 3);
+}
+
 // Map sheets are named after places: a name with letters outside ASCII must reach the file
 // system as the name the user typed, on Windows too.
 TEST(ProgramRun, LettersOutsideAsciiNameTheFilesTheUserMeant) {
