@@ -25,6 +25,12 @@ uint32_t sourceOf(uint32_t i, uint32_t size, uint32_t fullSize) {
     return static_cast<uint32_t>(uint64_t{i} * fullSize / size);
 }
 
+// Bytes per value of a TIFF field type; 0 for a type TIFF does not define.
+uint64_t typeSize(uint16_t type) {
+    constexpr std::array<uint8_t, 14> kSizes = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};
+    return type < kSizes.size() ? kSizes[type] : 0;
+}
+
 }  // namespace
 
 void PageTags::take(const DirEntry& entry) {
@@ -98,12 +104,14 @@ bool TifFile::readPageTags(uint64_t at, PageTags& tags) {
     if (room / kEntrySize < count) {
         return false;
     }
+    noteStructure(at, 2 + count * kEntrySize + 4);
     DirEntry entry;
     for (uint64_t e = 0; e < count; ++e) {
         for (uint8_t& byte : entry.bytes) {
             byte = readByte();
         }
         tags.take(entry);
+        noteValues(entry);
     }
     if (room - count * kEntrySize >= 4) {
         std::array<uint8_t, 4> b{};
@@ -170,12 +178,53 @@ std::optional<ReducedPage> TifFile::rebuildablePage(const PageTags& tags) {
     return page;
 }
 
+// A directory or a tag's values, which no rebuilt block may overwrite.
+void TifFile::noteStructure(uint64_t at, uint64_t size) {
+    structures_.emplace_back(at, at + size);
+}
+
+void TifFile::noteValues(const DirEntry& entry) {
+    const uint64_t size = typeSize(entry.type()) * entry.count();
+    if (size > 4) {
+        noteStructure(entry.value(), size);
+    }
+}
+
+// Whether a block shares a byte with a directory or a tag's values: only a damaged file
+// points a page's pixels there, and rebuilding would overwrite what describes the image.
+// The ranges are merged and sorted first (mergeStructures), so the one range that may
+// reach into the block is the last that starts before its end.
+bool TifFile::overlapsStructure(const ReducedBlock& block) const {
+    auto after = std::lower_bound(
+        structures_.begin(), structures_.end(), block.offset + block.count,
+        [](const std::pair<uint64_t, uint64_t>& range, uint64_t end) { return range.first < end; });
+    return after != structures_.begin() && std::prev(after)->second > block.offset;
+}
+
+void TifFile::mergeStructures() {
+    std::sort(structures_.begin(), structures_.end());
+    std::vector<std::pair<uint64_t, uint64_t>> merged;
+    for (const auto& range : structures_) {
+        if (!merged.empty() && range.first <= merged.back().second) {
+            merged.back().second = std::max(merged.back().second, range.second);
+        } else {
+            merged.push_back(range);
+        }
+    }
+    structures_ = std::move(merged);
+}
+
 // The output is written in file order, so a page is rebuilt only where its blocks follow
 // the first image's strips and share no byte with another page's.
 void TifFile::settleReducedPages() {
     const uint64_t stripsEnd = fileOrder_.empty() ? fileSize_
                                                   : uint64_t{StripOffsetsTable[fileOrder_.back()]} +
                                                         StripByteCountsTable[fileOrder_.back()];
+    noteStructure(idf_offset, 2 + kEntrySize * static_cast<uint64_t>(NumDirEntries) + 4);
+    for (const DirEntry& entry : DirEntries) {
+        noteValues(entry);
+    }
+    mergeStructures();
     std::vector<ReducedPage> kept;
     for (ReducedPage& page : reducedPages_) {
         if (ImageLength > 0 && std::all_of(page.offsets.begin(), page.offsets.end(),
@@ -193,8 +242,10 @@ void TifFile::settleReducedPages() {
     }
     std::sort(reducedBlocks_.begin(), reducedBlocks_.end(),
               [](const ReducedBlock& a, const ReducedBlock& b) { return a.offset < b.offset; });
-    for (size_t k = 1; k < reducedBlocks_.size(); ++k) {
-        if (reducedBlocks_[k - 1].offset + reducedBlocks_[k - 1].count > reducedBlocks_[k].offset) {
+    for (size_t k = 0; k < reducedBlocks_.size(); ++k) {
+        if ((k > 0 && reducedBlocks_[k - 1].offset + reducedBlocks_[k - 1].count >
+                          reducedBlocks_[k].offset) ||
+            overlapsStructure(reducedBlocks_[k])) {
             for (const ReducedPage& page : kept) {
                 staleWidths_.push_back(page.width);
             }
@@ -225,9 +276,10 @@ void TifFile::reportReducedPages() {
             levels.append(1, ' ').append(std::to_string(f));
         }
         console_.line(std::string("The file's reduced-resolution pages") +
-                      (subPages_ ? " under SubIFDs" : "") +
-                      " are compressed or of another kind and are copied unchanged: they still "
-                      "show the old colours. Rebuild them from the output with:");
+                      (subPages_ ? " (some under SubIFDs)" : "") +
+                      " that cannot be rebuilt here (compressed, of another kind or damaged) are "
+                      "copied unchanged and still show the old colours; rebuild them from the "
+                      "output with:");
         console_.line("  gdaladdo -r nearest " + platform::shellWord(output.name) + levels);
     }
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dialogue/Console.h"
@@ -122,6 +123,10 @@ class TifFile {
     void settleReducedPages();
     void reportReducedPages();
     void writeReducedBlock(const ReducedBlock& block, const uint32_t* const* rows);
+    void noteStructure(uint64_t at, uint64_t size);
+    void noteValues(const DirEntry& entry);
+    void mergeStructures();
+    bool overlapsStructure(const ReducedBlock& block) const;
 
     Console& console_;
     uint64_t fileSize_ = 0;
@@ -147,6 +152,7 @@ class TifFile {
     std::vector<ReducedPage> reducedPages_;
     std::vector<ReducedBlock> reducedBlocks_;
     std::vector<uint32_t> staleWidths_;
+    std::vector<std::pair<uint64_t, uint64_t>> structures_;
     bool otherPages_ = false;
     bool subPages_ = false;
     std::vector<int32_t> fileOrder_;
