@@ -88,8 +88,8 @@ std::string homeFolder() {
 
 std::string shellWord(const std::string& name) {
     auto plain = [](unsigned char c) {
-        return std::isalnum(c) != 0 || std::string_view("/._-+,:@%=").find(static_cast<char>(c)) !=
-                                           std::string_view::npos;
+        return std::isalnum(c) != 0 ||
+               std::string_view("/._-+,:@%=").find(static_cast<char>(c)) != std::string_view::npos;
     };
     if (!name.empty() && std::all_of(name.begin(), name.end(), plain)) {
         return name;

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "tiff/TifFile.h"
@@ -8,31 +9,6 @@
 // reads. Nothing here stops the run: what cannot be read is left at the header's word.
 
 namespace {
-
-// Reads unsigned numbers of 2, 4 or 8 bytes in the file's byte order.
-class OrderedReader {
-  public:
-    OrderedReader(InputFile& input, bool bigEndian) : input_(input), bigEndian_(bigEndian) {}
-
-    uint64_t number(unsigned size) {
-        std::array<uint8_t, 8> bytes{};
-        for (unsigned i = 0; i < size; ++i) {
-            bytes[i] = input_.readByte();
-        }
-        return decode(bytes.data(), size);
-    }
-    uint64_t decode(const uint8_t* bytes, unsigned size) const {
-        uint64_t value = 0;
-        for (unsigned i = 0; i < size; ++i) {
-            value = value << 8 | bytes[bigEndian_ ? i : size - 1 - i];
-        }
-        return value;
-    }
-
-  private:
-    InputFile& input_;
-    bool bigEndian_;
-};
 
 struct ForeignEntry {
     uint16_t tag = 0;
@@ -58,6 +34,122 @@ unsigned typeSize(uint16_t type) {
     }
 }
 
+// The first directory of a classic big-endian file or of a BigTIFF of either byte order:
+// 8-byte counts and positions and 20-byte entries in a BigTIFF, 12-byte entries otherwise.
+class ForeignDirectory {
+  public:
+    ForeignDirectory(InputFile& input, uint64_t fileSize, bool bigEndian, bool bigTiff)
+        : input_(input),
+          fileSize_(fileSize),
+          bigEndian_(bigEndian),
+          wordSize_(bigTiff ? 8 : 4),
+          countSize_(bigTiff ? 8 : 2),
+          entrySize_(bigTiff ? 20 : 12) {}
+
+    std::vector<ForeignEntry> readEntries() {
+        input_.seek(wordSize_ == 8 ? 8 : 4);
+        const uint64_t directory = number(wordSize_);
+        std::vector<ForeignEntry> entries;
+        if (directory > fileSize_ || fileSize_ - directory < countSize_) {
+            return entries;
+        }
+        input_.seek(directory);
+        const uint64_t room = (fileSize_ - directory - countSize_) / entrySize_;
+        entries.resize(std::min({number(countSize_), room, kMostEntries}));
+        for (ForeignEntry& entry : entries) {
+            entry.tag = static_cast<uint16_t>(number(2));
+            entry.type = static_cast<uint16_t>(number(2));
+            entry.count = number(wordSize_);
+            for (unsigned i = 0; i < wordSize_; ++i) {
+                entry.field[i] = input_.readByte();
+            }
+        }
+        return entries;
+    }
+
+    // The first values of an entry: in its field when they fit, else where the field points;
+    // none where they do not lie inside the file.
+    std::vector<uint32_t> values(const ForeignEntry& entry) {
+        std::vector<uint32_t> found;
+        const unsigned size = typeSize(entry.type);
+        const uint64_t wanted = std::min(entry.count, kMostValues);
+        if (size == 0) {
+            return found;
+        }
+        if (entry.count <= wordSize_ / size) {
+            for (uint64_t i = 0; i < wanted; ++i) {
+                found.push_back(static_cast<uint32_t>(decode(entry.field.data() + i * size, size)));
+            }
+            return found;
+        }
+        const uint64_t at = decode(entry.field.data(), wordSize_);
+        if (at <= fileSize_ && (fileSize_ - at) / size >= wanted) {
+            input_.seek(at);
+            for (uint64_t i = 0; i < wanted; ++i) {
+                found.push_back(static_cast<uint32_t>(number(size)));
+            }
+        }
+        return found;
+    }
+
+  private:
+    uint64_t number(unsigned size) {
+        std::array<uint8_t, 8> bytes{};
+        for (unsigned i = 0; i < size; ++i) {
+            bytes[i] = input_.readByte();
+        }
+        return decode(bytes.data(), size);
+    }
+    uint64_t decode(const uint8_t* bytes, unsigned size) const {
+        uint64_t value = 0;
+        for (unsigned i = 0; i < size; ++i) {
+            value = value << 8 | bytes[bigEndian_ ? i : size - 1 - i];
+        }
+        return value;
+    }
+
+    InputFile& input_;
+    uint64_t fileSize_;
+    bool bigEndian_;
+    unsigned wordSize_;
+    unsigned countSize_;
+    uint64_t entrySize_;
+};
+
+void takeKindTag(ImageKind& kind, uint16_t tag, const std::vector<uint32_t>& values) {
+    auto takeFirst = [&values](uint32_t& value) { value = values.empty() ? value : values[0]; };
+    switch (tag) {
+        case 258:
+            takeFirst(kind.firstBits);
+            kind.otherBits = firstOtherThan(values, 8);
+            break;
+        case 259:
+            takeFirst(kind.compression);
+            break;
+        case 262:
+            takeFirst(kind.photometric);
+            break;
+        case 277:
+            takeFirst(kind.samples);
+            break;
+        case 284:
+            takeFirst(kind.planar);
+            break;
+        case 339:
+            kind.sampleFormat = firstOtherThan(values, ImageKind::kUnsigned);
+            break;
+        case 33550:
+        case 33922:
+        case 34264:
+        case 34735:
+            kind.georeferenced = true;
+            break;
+        default:
+            kind.tiled = kind.tiled || (tag >= 322 && tag <= 325);
+            break;
+    }
+}
+
 }  // namespace
 
 ImageKind TifFile::foreignKind(bool bigEndian, bool bigTiff) {
@@ -65,85 +157,13 @@ ImageKind TifFile::foreignKind(bool bigEndian, bool bigTiff) {
     kind.bigEndian = bigEndian;
     kind.bigTiff = bigTiff;
     openInput();
-    OrderedReader reader(input, bigEndian);
-    const unsigned wordSize = bigTiff ? 8 : 4;
-    const unsigned countSize = bigTiff ? 8 : 2;
-    const uint64_t entrySize = bigTiff ? 20 : 12;
-    input.seek(bigTiff ? 8 : 4);
-    const uint64_t directory = reader.number(wordSize);
-    std::vector<ForeignEntry> entries;
-    if (directory <= fileSize_ && fileSize_ - directory >= countSize) {
-        input.seek(directory);
-        uint64_t room = (fileSize_ - directory - countSize) / entrySize;
-        entries.resize(std::min({reader.number(countSize), room, kMostEntries}));
-    }
-    for (ForeignEntry& entry : entries) {
-        entry.tag = static_cast<uint16_t>(reader.number(2));
-        entry.type = static_cast<uint16_t>(reader.number(2));
-        entry.count = reader.number(wordSize);
-        for (unsigned i = 0; i < wordSize; ++i) {
-            entry.field[i] = readByte();
-        }
-    }
-    // The values of an entry: in its field when they fit, else where the field points.
-    auto values = [&](const ForeignEntry& entry) {
-        std::vector<uint64_t> found;
-        const unsigned size = typeSize(entry.type);
-        const uint64_t wanted = std::min(entry.count, kMostValues);
-        if (size == 0 || entry.count == 0) {
-            return found;
-        }
-        if (entry.count * size <= wordSize) {
-            for (uint64_t i = 0; i < wanted; ++i) {
-                found.push_back(reader.decode(entry.field.data() + i * size, size));
-            }
-            return found;
-        }
-        uint64_t at = reader.decode(entry.field.data(), wordSize);
-        if (at <= fileSize_ && (fileSize_ - at) / size >= wanted) {
-            input.seek(at);
-            for (uint64_t i = 0; i < wanted; ++i) {
-                found.push_back(reader.number(size));
-            }
-        }
-        return found;
-    };
+    ForeignDirectory directory(input, fileSize_, bigEndian, bigTiff);
+    const std::vector<ForeignEntry> entries = directory.readEntries();
     for (const ForeignEntry& entry : entries) {
-        std::vector<uint64_t> v = values(entry);
-        std::vector<uint32_t> narrow(v.begin(), v.end());
-        uint32_t first = narrow.empty() ? 0 : narrow.front();
-        switch (entry.tag) {
-            case 258:
-                kind.firstBits = narrow.empty() ? kind.firstBits : first;
-                kind.otherBits = firstOtherThan(narrow, 8);
-                break;
-            case 259:
-                kind.compression = narrow.empty() ? kind.compression : first;
-                break;
-            case 262:
-                kind.photometric = narrow.empty() ? kind.photometric : first;
-                break;
-            case 277:
-                kind.samples = narrow.empty() ? kind.samples : first;
-                break;
-            case 284:
-                kind.planar = narrow.empty() ? kind.planar : first;
-                break;
-            case 339:
-                kind.sampleFormat = firstOtherThan(narrow, ImageKind::kUnsigned);
-                break;
-            case 33550:
-            case 33922:
-            case 34264:
-            case 34735:
-                kind.georeferenced = true;
-                break;
-            default:
-                kind.tiled = kind.tiled || (entry.tag >= 322 && entry.tag <= 325);
-                break;
-        }
+        takeKindTag(kind, entry.tag, directory.values(entry));
     }
-    if (std::none_of(entries.begin(), entries.end(), [](const ForeignEntry& e) { return e.tag == 277; })) {
+    if (std::none_of(entries.begin(), entries.end(),
+                     [](const ForeignEntry& entry) { return entry.tag == 277; })) {
         kind.withoutSamplesTag();
     }
     input.close();

@@ -83,12 +83,11 @@ std::string storageRefusal(const ImageKind& kind) {
 
 std::string sampleRefusal(const ImageKind& kind) {
     if (kind.samples != 3) {
-        std::string what = kind.samples == 1 ? "is " + colourName(kind)
-                           : kind.samples != 4
-                               ? "has " + number(kind.samples) + " samples per pixel"
-                           : kind.photometric == ImageKind::kCmyk
-                               ? "is CMYK"
-                               : "is RGB with an alpha or extra channel";
+        std::string what =
+            kind.samples == 1   ? "is " + colourName(kind)
+            : kind.samples != 4 ? "has " + number(kind.samples) + " samples per pixel"
+            : kind.photometric == ImageKind::kCmyk ? "is CMYK"
+                                                   : "is RGB with an alpha or extra channel";
         return "The image " + what + kOnlyRgb;
     }
     if (kind.otherBits != 8) {
@@ -99,7 +98,8 @@ std::string sampleRefusal(const ImageKind& kind) {
                " samples; only images of unsigned 8-bit samples can be read";
     }
     if (kind.colourBandsMarkedGrey()) {
-        return "The image holds three samples marked as grey, probably colour bands" + std::string(kOnlyRgb);
+        return "The image holds three samples marked as grey, probably colour bands" +
+               std::string(kOnlyRgb);
     }
     return "";
 }
@@ -119,7 +119,8 @@ std::string gdalOptions(const ImageKind& kind) {
 }
 
 std::string imageMagickOptions(const ImageKind& kind) {
-    const bool toSrgb = kind.photometric == ImageKind::kCmyk || kind.photometric == ImageKind::kYCbCr;
+    const bool toSrgb =
+        kind.photometric == ImageKind::kCmyk || kind.photometric == ImageKind::kYCbCr;
     return std::string(toSrgb ? " -colorspace sRGB" : "") +
            " -alpha off -depth 8 -type TrueColor -compress none" +
            (kind.bigEndian ? " -endian LSB" : "");
@@ -214,8 +215,8 @@ void TifFile::checkImageKind() {
         kind.otherBits = firstOtherThan(bits, 8);
     }
     if (kind_.sampleFormat && kind_.sampleFormat->elementSize() != 0) {
-        kind.sampleFormat =
-            firstOtherThan(readEntryArray("SampleFormat", *kind_.sampleFormat), ImageKind::kUnsigned);
+        kind.sampleFormat = firstOtherThan(readEntryArray("SampleFormat", *kind_.sampleFormat),
+                                           ImageKind::kUnsigned);
     }
     kind.tiled = kind_.tiled;
     kind.georeferenced = kind_.georeferenced;
@@ -225,6 +226,7 @@ void TifFile::checkImageKind() {
 }
 
 uint32_t firstOtherThan(const std::vector<uint32_t>& values, uint32_t usual) {
-    auto other = std::find_if(values.begin(), values.end(), [usual](uint32_t v) { return v != usual; });
+    auto other =
+        std::find_if(values.begin(), values.end(), [usual](uint32_t v) { return v != usual; });
     return other == values.end() ? usual : *other;
 }

@@ -46,7 +46,9 @@ struct ImageKind {
     // reads; both names come quoted for the shell.
     std::string conversion(const std::string& input, const std::string& output) const;
     // Whether that command drops the GeoTIFF tags that place the image on the map.
-    bool conversionLosesGeoreference() const { return georeferenced && !rgb() && !colourBandsMarkedGrey(); }
+    bool conversionLosesGeoreference() const {
+        return georeferenced && !rgb() && !colourBandsMarkedGrey();
+    }
 };
 
 // The first of values that is not the usual one, or the usual one when all are.

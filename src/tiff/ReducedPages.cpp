@@ -36,23 +36,57 @@ uint64_t typeSize(uint16_t type) {
 void PageTags::take(const DirEntry& entry) {
     const uint32_t value = entry.value();
     switch (entry.tag()) {
-        case 254: subfileType = value; break;
-        case 256: width = value; break;
-        case 257: length = value; break;
-        case 258: bits = entry; break;
-        case 259: compression = value; break;
-        case 262: photometric = value; break;
-        case 273: offsets = entry; break;
-        case 277: samples = value; break;
-        case 278: rowsPerStrip = value; break;
-        case 279: counts = entry; break;
-        case 284: planar = value; break;
-        case 322: tileWidth = value; break;
-        case 323: tileLength = value; break;
-        case 324: offsets = entry; tiled = true; break;
-        case 325: counts = entry; break;
-        case 339: sampleFormat = entry; break;
-        default: break;
+        case 254:
+            subfileType = value;
+            break;
+        case 256:
+            width = value;
+            break;
+        case 257:
+            length = value;
+            break;
+        case 258:
+            bits = entry;
+            break;
+        case 259:
+            compression = value;
+            break;
+        case 262:
+            photometric = value;
+            break;
+        case 273:
+            offsets = entry;
+            break;
+        case 277:
+            samples = value;
+            break;
+        case 278:
+            rowsPerStrip = value;
+            break;
+        case 279:
+            counts = entry;
+            break;
+        case 284:
+            planar = value;
+            break;
+        case 322:
+            tileWidth = value;
+            break;
+        case 323:
+            tileLength = value;
+            break;
+        case 324:
+            offsets = entry;
+            tiled = true;
+            break;
+        case 325:
+            counts = entry;
+            break;
+        case 339:
+            sampleFormat = entry;
+            break;
+        default:
+            break;
     }
 }
 
@@ -78,7 +112,8 @@ void TifFile::readFurtherPages() {
             otherPages_ = true;
             break;
         }
-        if ((tags.subfileType & kReducedImage) == 0 || (tags.subfileType & kTransparencyMask) != 0) {
+        if ((tags.subfileType & kReducedImage) == 0 ||
+            (tags.subfileType & kTransparencyMask) != 0) {
             otherPages_ = true;
         } else if (std::optional<ReducedPage> page = rebuildablePage(tags)) {
             reducedPages_.push_back(std::move(*page));
@@ -127,7 +162,8 @@ bool TifFile::readPageTags(uint64_t at, PageTags& tags) {
 bool TifFile::readPageArray(const DirEntry& entry, std::vector<uint32_t>& values) {
     const uint32_t size = entry.elementSize();
     values.clear();
-    if (size == 0 || (!entry.valuesInline() && uint64_t{entry.value()} + uint64_t{entry.count()} * size > fileSize_)) {
+    if (size == 0 || (!entry.valuesInline() &&
+                      uint64_t{entry.value()} + uint64_t{entry.count()} * size > fileSize_)) {
         return false;
     }
     for (uint32_t i = 0; entry.valuesInline() && i < entry.count(); ++i) {
@@ -139,7 +175,8 @@ bool TifFile::readPageArray(const DirEntry& entry, std::vector<uint32_t>& values
         for (uint32_t& value : values) {
             uint8_t b0 = readByte();
             uint8_t b1 = readByte();
-            value = size == 2 ? littleEndian16(b0, b1) : littleEndian32(b0, b1, readByte(), readByte());
+            value =
+                size == 2 ? littleEndian16(b0, b1) : littleEndian32(b0, b1, readByte(), readByte());
         }
     }
     return true;
