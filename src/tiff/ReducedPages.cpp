@@ -94,7 +94,8 @@ bool ReducedPage::blocksFit(uint64_t fileSize) const {
     for (size_t i = 0; i < offsets.size(); ++i) {
         uint64_t firstRow = i / blocksAcross() * blockLength;
         uint64_t rows = std::min<uint64_t>(blockLength, length - firstRow);
-        if (counts[i] < rows * blockWidth * 3 || uint64_t{offsets[i]} + counts[i] > fileSize) {
+        // Divided rather than multiplied: rows times blockWidth may pass 64 bits.
+        if (counts[i] / 3 / blockWidth < rows || uint64_t{offsets[i]} + counts[i] > fileSize) {
             return false;
         }
     }
