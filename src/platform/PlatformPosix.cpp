@@ -8,13 +8,10 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <string_view>
 
 namespace platform {
 namespace {
@@ -84,21 +81,6 @@ bool standardInputIsTerminal() {
 std::string homeFolder() {
     const char* home = std::getenv("HOME");  // NOLINT(concurrency-mt-unsafe): one thread
     return home != nullptr ? home : "";
-}
-
-std::string shellWord(const std::string& name) {
-    auto plain = [](unsigned char c) {
-        return std::isalnum(c) != 0 ||
-               std::string_view("/._-+,:@%=").find(static_cast<char>(c)) != std::string_view::npos;
-    };
-    if (!name.empty() && std::all_of(name.begin(), name.end(), plain)) {
-        return name;
-    }
-    std::string quoted = "'";
-    for (char c : name) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
 }
 
 void waitForKey() {

@@ -102,12 +102,6 @@ std::string homeFolder() {
     return {};
 }
 
-// A Windows file name holds no double quote, so quoting the whole name is always enough.
-std::string shellWord(const std::string& name) {
-    bool plain = !name.empty() && name.find_first_of(" \t&()[]{}^=;!'+,`~%") == std::string::npos;
-    return plain ? name : '"' + name + '"';
-}
-
 void waitForKey() {
     if (!inputIsConsole()) {
         return;
