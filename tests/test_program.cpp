@@ -1,5 +1,7 @@
 // The built program as users run it: answers piped in, files on disk, exit status.
 
+#include <regex>
+
 #include "FilterModels.h"
 
 using namespace testing_support;
@@ -73,6 +75,26 @@ TEST(ProgramRun, ReducedPagesAreRebuiltFromTheFilteredImage) {
         ++files;
     }
     EXPECT_EQ(files, 3);
+}
+
+// A cure names the file as the user typed it and an output beside it, quoted as the shell
+// (sh, or cmd.exe on Windows) needs, so that the line can be pasted.
+TEST(ProgramRun, CuresNameTheUsersFilesQuotedForTheShell) {
+    const fs::path folder = scratch("cures");
+    writeBytes(folder / "it's sheet.TIF", readBytes(fixture("tiffcp_lzw.tif")));
+    const std::string typed = typedPath(folder / "it's sheet.TIF");
+    auto quoted = [](const std::string& name) {
+        if (std::getenv("VELSTRAM_WINDOWS_PATHS") != nullptr) {
+            return "\"" + name + "\"";
+        }
+        return "'" + std::regex_replace(name, std::regex("'"), "'\\''") + "'";
+    };
+    RunResult result = runProgram("4\n\n" + typed + "\n" + typedPath(folder / "out.tif") + "\n");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.transcript.find("\n  tiffcp -c none " + quoted(typed) + " " +
+                                     quoted(typed.substr(0, typed.size() - 4) + "-rgb.TIF") + "\n"),
+              std::string::npos)
+        << result.transcript;
 }
 
 // Map sheets are named after places: a name with letters outside ASCII must reach the file
