@@ -174,10 +174,11 @@ bool TifFile::readPageArray(const DirEntry& entry, std::vector<uint32_t>& values
         input.seek(entry.value());
         values.resize(entry.count());
         for (uint32_t& value : values) {
-            uint8_t b0 = readByte();
-            uint8_t b1 = readByte();
-            value =
-                size == 2 ? littleEndian16(b0, b1) : littleEndian32(b0, b1, readByte(), readByte());
+            std::array<uint32_t, 4> b{};
+            for (uint32_t k = 0; k < size; ++k) {
+                b[k] = readByte();
+            }
+            value = littleEndian32(b[0], b[1], b[2], b[3]);
         }
     }
     return true;
