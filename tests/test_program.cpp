@@ -77,6 +77,43 @@ TEST(ProgramRun, ReducedPagesAreRebuiltFromTheFilteredImage) {
     EXPECT_EQ(files, 3);
 }
 
+// A reduced page in two strips after pillow.tif, its arrays out of line above 64 KiB: each
+// pixel of the output's page is the filtered image's at the top-left of its block.
+TEST(ProgramRun, AReducedPageBeyond64KiBIsRebuiltPixelForPixel) {
+    Bytes tiff = readBytes(fixture("pillow.tif"));
+    const uint32_t width = 17, height = 10, strips = 65536, stripBytes = width * 5 * 3;
+    const uint32_t arrays = strips + 2 * stripBytes;
+    auto append = [&tiff](uint32_t value, size_t size) {
+        tiff.resize(tiff.size() + size);
+        put(tiff, tiff.size() - size, value, size);
+    };
+    put(tiff, 8 + 2 + 12 * 10, arrays + 22);  // the next directory of pillow.tif's only one
+    tiff.resize(strips, 0x5A);
+    tiff.resize(arrays, 0xA5);
+    for (uint32_t value : {strips, strips + stripBytes, stripBytes, stripBytes, 8U << 16 | 8U}) {
+        append(value, 4);
+    }
+    append(8, 2), append(10, 2);
+    const uint32_t entries[][4] = {
+        {254, 4, 1, 1}, {256, 4, 1, width},     {257, 4, 1, height}, {258, 3, 3, arrays + 16},
+        {259, 3, 1, 1}, {262, 3, 1, 2},         {273, 4, 2, arrays}, {277, 3, 1, 3},
+        {278, 4, 1, 5}, {279, 4, 2, arrays + 8}};
+    for (const auto& [tag, type, count, value] : entries) {
+        append(tag, 2), append(type, 2), append(count, 4), append(value, 4);
+    }
+    append(0, 4);
+    FileRun run = runOnBytes(tiff, "4\n");
+    EXPECT_NE(run.report.find("page of 17 x 10 pixels is rebuilt"), std::string::npos)
+        << run.report;
+    const Image image = decodeImage(run.output);
+    for (uint32_t at = 0; at < width * height && run.status == 0; ++at) {
+        const uint8_t* rgb = &run.output.at(strips + 3 * at);
+        EXPECT_EQ(uint32_t{rgb[0]} << 16 | uint32_t{rgb[1]} << 8 | rgb[2],
+                  image.pixels.at(at / width * 19 / height * 33 + at % width * 33 / width));
+    }
+    EXPECT_EQ(run.status, 0);
+}
+
 // A cure names the file as the user typed it and an output beside it, quoted as the shell
 // (sh, or cmd.exe on Windows) needs, so that the line can be pasted.
 TEST(ProgramRun, CuresNameTheUsersFilesQuotedForTheShell) {
