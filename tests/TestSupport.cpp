@@ -168,15 +168,24 @@ FileRun runFile(const fs::path& input, const std::string& settings, bool asProce
     const Bytes before = readBytes(input);
     const fs::path output = runFolder() / "output.tif";
     fs::remove(output);
-    RunResult result =
-        asProcess ? runProgram(settings + "\n" + typedPath(input) + "\n" + typedPath(output) + "\n")
-                  : runJob(settings + "\n" + input.string() + "\n" + output.string() + "\n");
+    const std::string typed[] = {asProcess ? typedPath(input) : input.string(),
+                                 asProcess ? typedPath(output) : output.string()};
+    const std::string answers = settings + "\n" + typed[0] + "\n" + typed[1] + "\n";
+    RunResult result = asProcess ? runProgram(answers) : runJob(answers);
     const std::string lastPrompt = "for example: c:\\outfile.TIF\n\n";
     size_t prompt = result.transcript.rfind(lastPrompt);
+    std::string report = prompt == std::string::npos
+                             ? result.transcript
+                             : result.transcript.substr(prompt + lastPrompt.size());
+    // The report names the files as they were typed; it is kept without their folders.
+    for (const std::string& name : typed) {
+        const std::string folder = name.substr(0, name.find_last_of("/\\") + 1);
+        for (size_t at = 0; (at = report.find(folder)) != std::string::npos;) {
+            report.erase(at, folder.size());
+        }
+    }
     EXPECT_TRUE(readBytes(input) == before) << "the input was changed";
-    return {prompt == std::string::npos ? result.transcript
-                                        : result.transcript.substr(prompt + lastPrompt.size()),
-            result.status, readBytes(output)};
+    return {report, result.status, readBytes(output)};
 }
 
 FileRun runOnBytes(const Bytes& tiff, const std::string& settings) {

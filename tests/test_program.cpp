@@ -1,12 +1,15 @@
 // The built program as users run it: answers piped in, files on disk, exit status.
 
+#include <regex>
+
 #include "FilterModels.h"
 
 using namespace testing_support;
 
 // Every fixture of tests/data and every file of the malformed corpus prints the report
 // recorded beside it in reports/NAME.txt after the prompts. With an empty band a run that
-// completes gives the input back byte for byte; a run that stops leaves the output empty.
+// completes gives the input back byte for byte, but for reduced-resolution pages rebuilt by
+// nearest sampling (checked with the filtered outputs); a run that stops leaves no output.
 TEST(ProgramRun, EveryRecordedFilePrintsItsReport) {
     std::vector<std::pair<fs::path, fs::path>> recorded;
     for (const fs::path& folder : {fixture("."), fixture("../malformed")}) {
@@ -22,7 +25,8 @@ TEST(ProgramRun, EveryRecordedFilePrintsItsReport) {
         expectRecorded(run.report, report);
         bool completes = endsWith(run.report, kClosing);
         EXPECT_EQ(run.status, completes ? 0 : 1);
-        EXPECT_TRUE(run.output == (completes ? readBytes(input) : Bytes{}));
+        bool rebuilt = run.report.find("rebuilt from the filtered image") != std::string::npos;
+        EXPECT_TRUE(rebuilt || run.output == (completes ? readBytes(input) : Bytes{}));
     }
     EXPECT_GE(recorded.size(), 40U);
 }
@@ -58,6 +62,79 @@ TEST(ProgramRun, EveryOptionAppliesItsRuleOnEveryLayout) {
             EXPECT_TRUE(run.output == models::filteredFile(input, model));
         }
     }
+}
+
+// Option 4 on files with reduced-resolution pages gives the recorded output, whose pages
+// make_fixtures.py checks against nearest sampling of the filtered first image.
+TEST(ProgramRun, ReducedPagesAreRebuiltFromTheFilteredImage) {
+    int files = 0;
+    for (const auto& recorded : fs::directory_iterator(fixture("filtered"))) {
+        SCOPED_TRACE(recorded.path().filename().string());
+        FileRun run = runFile(fixture(recorded.path().filename().string()), "4\n", true);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_NE(run.report.find("page of 20 x 12 pixels is rebuilt from the filtered image"),
+                  std::string::npos);
+        EXPECT_TRUE(run.output == readBytes(recorded.path()));
+        ++files;
+    }
+    EXPECT_EQ(files, 3);
+}
+
+// A reduced page in two strips after pillow.tif, its arrays out of line above 64 KiB: each
+// pixel of the output's page is the filtered image's at the top-left of its block.
+TEST(ProgramRun, AReducedPageBeyond64KiBIsRebuiltPixelForPixel) {
+    Bytes tiff = readBytes(fixture("pillow.tif"));
+    const uint32_t width = 17, height = 10, strips = 65536, stripBytes = width * 5 * 3;
+    const uint32_t arrays = strips + 2 * stripBytes;
+    auto append = [&tiff](uint32_t value, size_t size) {
+        tiff.resize(tiff.size() + size);
+        put(tiff, tiff.size() - size, value, size);
+    };
+    put(tiff, 8 + 2 + 12 * 10, arrays + 22);  // the next directory of pillow.tif's only one
+    tiff.resize(strips, 0x5A);
+    tiff.resize(arrays, 0xA5);
+    for (uint32_t value : {strips, strips + stripBytes, stripBytes, stripBytes, 8U << 16 | 8U}) {
+        append(value, 4);
+    }
+    append(8, 2), append(10, 2);
+    const uint32_t entries[][4] = {
+        {254, 4, 1, 1}, {256, 4, 1, width},     {257, 4, 1, height}, {258, 3, 3, arrays + 16},
+        {259, 3, 1, 1}, {262, 3, 1, 2},         {273, 4, 2, arrays}, {277, 3, 1, 3},
+        {278, 4, 1, 5}, {279, 4, 2, arrays + 8}};
+    for (const auto& [tag, type, count, value] : entries) {
+        append(tag, 2), append(type, 2), append(count, 4), append(value, 4);
+    }
+    append(0, 4);
+    FileRun run = runOnBytes(tiff, "4\n");
+    EXPECT_NE(run.report.find("page of 17 x 10 pixels is rebuilt"), std::string::npos)
+        << run.report;
+    const Image image = decodeImage(run.output);
+    for (uint32_t at = 0; at < width * height && run.status == 0; ++at) {
+        const uint8_t* rgb = &run.output.at(strips + 3 * at);
+        EXPECT_EQ(uint32_t{rgb[0]} << 16 | uint32_t{rgb[1]} << 8 | rgb[2],
+                  image.pixels.at(at / width * 19 / height * 33 + at % width * 33 / width));
+    }
+    EXPECT_EQ(run.status, 0);
+}
+
+// A cure names the file as the user typed it and an output beside it, quoted as the shell
+// (sh, or cmd.exe on Windows) needs, so that the line can be pasted.
+TEST(ProgramRun, CuresNameTheUsersFilesQuotedForTheShell) {
+    const fs::path folder = scratch("cures");
+    writeBytes(folder / "it's sheet.TIF", readBytes(fixture("tiffcp_lzw.tif")));
+    const std::string typed = typedPath(folder / "it's sheet.TIF");
+    auto quoted = [](const std::string& name) {
+        if (std::getenv("VELSTRAM_WINDOWS_PATHS") != nullptr) {
+            return "\"" + name + "\"";
+        }
+        return "'" + std::regex_replace(name, std::regex("'"), "'\\''") + "'";
+    };
+    RunResult result = runProgram("4\n\n" + typed + "\n" + typedPath(folder / "out.tif") + "\n");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.transcript.find("\n  tiffcp -c none " + quoted(typed) + " " +
+                                     quoted(typed.substr(0, typed.size() - 4) + "-rgb.TIF") + "\n"),
+              std::string::npos)
+        << result.transcript;
 }
 
 // Map sheets are named after places: a name with letters outside ASCII must reach the file

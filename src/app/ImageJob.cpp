@@ -172,7 +172,7 @@ void ImageJob::writeOutput() {
     try {
         file.copyPrefix();
         writeAllStrips();
-        file.copyTail();
+        file.copyTail(rows.rows());
     } catch (const RunEnded&) {
         file.output.discard();
         throw;

@@ -31,6 +31,10 @@ bool sameFile(const std::string& first, const std::string& second);
 // no such form.
 std::string homeFolder();
 
+// A file name as one word of this system's command shell (sh, or cmd.exe on Windows),
+// quoted only where the shell would otherwise split or change it.
+std::string shellWord(const std::string& name);
+
 // One key press, without echo and without Enter, when standard input is a terminal;
 // returns at once and consumes nothing when it is not.
 void waitForKey();

@@ -24,6 +24,8 @@ enum Tag : uint16_t {
     kPlanarConfiguration = 284,
     kTileWidth = 322,
     kTileByteCounts = 325,
+    kSubIfds = 330,
+    kSampleFormat = 339,
     kModelPixelScale = 33550,
     kModelTiepoint = 33922,
     kModelTransformation = 34264,
@@ -162,6 +164,12 @@ void TifFile::readTags() {
             case kPlanarConfiguration:
                 kind_.planarConfiguration = entry;
                 break;
+            case kSubIfds:
+                subPages_ = true;
+                break;
+            case kSampleFormat:
+                kind_.sampleFormat = entry;
+                break;
             case kModelPixelScale:
             case kModelTiepoint:
             case kModelTransformation:
@@ -177,11 +185,7 @@ void TifFile::readTags() {
     console_.flush();
     checkImageKind();
     checkRequiredTags();
-    if (nextDirectory_ != 0 && uint64_t{nextDirectory_} + 2 <= fileSize_) {
-        console_.line(
-            "The file holds further images after this one; only this one is filtered, and the "
-            "others are copied unchanged");
-    }
+    readFurtherPages();
 }
 
 void TifFile::checkRequiredTags() const {

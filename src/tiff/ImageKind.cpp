@@ -1,42 +1,21 @@
+#include "tiff/ImageKind.h"
+
 #include <algorithm>
 #include <string>
 #include <vector>
 
 #include "app/RunEnded.h"
+#include "platform/Platform.h"
 #include "tiff/TifFile.h"
 
 // A file of another kind than uncompressed 8-bit RGB in strips is refused before a strip is
 // read: filtered, its bytes would come out as garbage. The refusal names the kind in a
-// user's words and gives a command that converts the file into one this program reads.
+// user's words and gives one command, with the user's own file names, that converts the
+// file into one this program reads.
 
 namespace {
 
-constexpr uint32_t kUncompressed = 1;
-constexpr uint32_t kRgb = 2;
-constexpr uint32_t kCmyk = 5;
-constexpr uint32_t kYCbCr = 6;
-constexpr uint32_t kSeparatePlanes = 2;
 constexpr const char* kOnlyRgb = "; only 24-bit RGB images can be read";
-
-// What the directory says of the image; a tag the file lacks counts as what this program
-// reads, so that files without these tags read as they always have.
-struct ImageKind {
-    uint32_t compression = kUncompressed;
-    uint32_t samples = 3;
-    uint32_t photometric = kRgb;
-    uint32_t planar = 1;
-    uint32_t firstBits = 1;  // TIFF's default, which tells black and white from greyscale
-    uint32_t otherBits = 8;  // the first sample size that is not 8, if any
-    bool tiled = false;
-    bool georeferenced = false;
-
-    bool jpeg() const { return compression == 6 || compression == 7; }
-    // libtiff turns JPEG's YCbCr back into RGB as it decompresses.
-    bool rgb() const {
-        return samples == 3 && otherBits == 8 &&
-               (photometric == kRgb || (photometric == kYCbCr && jpeg()));
-    }
-};
 
 std::string number(uint32_t value) {
     return std::to_string(value);
@@ -67,68 +46,142 @@ std::string colourName(const ImageKind& kind) {
             return kind.firstBits == 1 ? "black and white" : "greyscale";
         case 3:
             return "a palette image";
-        case kCmyk:
+        case ImageKind::kCmyk:
             return "CMYK";
-        case kYCbCr:
+        case ImageKind::kYCbCr:
             return "YCbCr";
         default:
             return "of PhotometricInterpretation " + number(kind.photometric);
     }
 }
 
-// Why the file is refused, or nothing for a file this program reads.
-std::string refusal(const ImageKind& kind) {
-    if (kind.compression != kUncompressed) {
+std::string sampleFormatName(uint32_t format) {
+    switch (format) {
+        case 2:
+            return "signed integer";
+        case 3:
+            return "floating-point";
+        default:
+            return "SampleFormat " + number(format);
+    }
+}
+
+std::string storageRefusal(const ImageKind& kind) {
+    if (kind.bigTiff) {
+        return "The file is a BigTIFF; only classic TIFF files can be read";
+    }
+    if (kind.bigEndian) {
+        return "The file is a big-endian (Motorola byte order) TIFF; only little-endian files "
+               "can be read";
+    }
+    if (kind.compression != ImageKind::kUncompressed) {
         return "The image is compressed with " + compressionName(kind) +
                "; only uncompressed images can be read";
     }
+    return "";
+}
+
+std::string sampleRefusal(const ImageKind& kind) {
     if (kind.samples != 3) {
-        std::string what = kind.samples == 1 ? "is " + colourName(kind)
-                           : kind.samples != 4
-                               ? "has " + number(kind.samples) + " samples per pixel"
-                           : kind.photometric == kCmyk ? "is CMYK"
-                                                       : "is RGB with an alpha or extra channel";
+        std::string what =
+            kind.samples == 1   ? "is " + colourName(kind)
+            : kind.samples != 4 ? "has " + number(kind.samples) + " samples per pixel"
+            : kind.photometric == ImageKind::kCmyk ? "is CMYK"
+                                                   : "is RGB with an alpha or extra channel";
         return "The image " + what + kOnlyRgb;
     }
     if (kind.otherBits != 8) {
         return "The image has " + number(kind.otherBits) + " bits per sample" + kOnlyRgb;
     }
-    if (kind.photometric != kRgb) {
-        return "The image is " + colourName(kind) + kOnlyRgb;
+    if (kind.sampleFormat != ImageKind::kUnsigned) {
+        return "The image holds " + sampleFormatName(kind.sampleFormat) +
+               " samples; only images of unsigned 8-bit samples can be read";
     }
-    if (kind.planar == kSeparatePlanes) {
-        return "The image keeps red, green and blue in separate planes; only images that keep "
-               "the three together can be read";
+    if (kind.colourBandsMarkedGrey()) {
+        return "The image holds three samples marked as grey, probably colour bands" +
+               std::string(kOnlyRgb);
     }
-    return kind.tiled ? "The image is stored in tiles; only images stored in strips can be read"
-                      : "";
+    return "";
 }
 
-// A command that turns the file into one this program reads: libtiff's tiffcp where only
-// the storage differs, GDAL's gdal_translate where that would lose the georeferencing, and
-// ImageMagick where the colours must change.
-std::string conversion(const ImageKind& kind) {
-    if (!kind.rgb()) {
-        const bool toSrgb = kind.photometric == kCmyk || kind.photometric == kYCbCr;
-        return std::string("convert in.tif ") + (toSrgb ? "-colorspace sRGB " : "") +
-               "-alpha off -depth 8 -type TrueColor -compress none out.tif";
-    }
-    if (kind.georeferenced) {
-        return "gdal_translate -co COMPRESS=NONE -co INTERLEAVE=PIXEL in.tif out.tif";
-    }
-    return std::string("tiffcp") + (kind.compression != kUncompressed ? " -c none" : "") +
-           (kind.planar == kSeparatePlanes ? " -p contig" : "") + (kind.tiled ? " -s" : "") +
-           " in.tif out.tif";
+// The options that give uncompressed pixels, kept together, in strips, little-endian.
+std::string tiffcpOptions(const ImageKind& kind) {
+    return std::string(kind.bigEndian ? " -L" : "") +
+           (kind.compression != ImageKind::kUncompressed ? " -c none" : "") +
+           (kind.planar == ImageKind::kSeparatePlanes ? " -p contig" : "") +
+           (kind.tiled ? " -s" : "");
+}
+
+std::string gdalOptions(const ImageKind& kind) {
+    return std::string(kind.colourBandsMarkedGrey() ? " -co PHOTOMETRIC=RGB" : "") +
+           " -co COMPRESS=NONE -co INTERLEAVE=PIXEL" + (kind.bigTiff ? " -co BIGTIFF=NO" : "") +
+           (kind.bigEndian ? " -co ENDIANNESS=LITTLE" : "");
+}
+
+std::string imageMagickOptions(const ImageKind& kind) {
+    const bool toSrgb =
+        kind.photometric == ImageKind::kCmyk || kind.photometric == ImageKind::kYCbCr;
+    return std::string(toSrgb ? " -colorspace sRGB" : "") +
+           " -alpha off -depth 8 -type TrueColor -compress none" +
+           (kind.bigEndian ? " -endian LSB" : "");
+}
+
+bool isTiffExtension(std::string extension) {
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(c | 0x20); });
+    return extension == ".tif" || extension == ".tiff";
+}
+
+// The converted file goes beside the input, named after it: sheet12.tif gives
+// sheet12-rgb.tif, so the printed command can be pasted as it is.
+std::string convertedName(const std::string& input) {
+    size_t folderEnd = input.find_last_of("/\\");
+    size_t dot = input.rfind('.');
+    bool hasExtension = dot != std::string::npos &&
+                        (folderEnd == std::string::npos || dot > folderEnd + 1) &&
+                        isTiffExtension(input.substr(dot));
+    return hasExtension ? input.substr(0, dot) + "-rgb" + input.substr(dot) : input + "-rgb.tif";
 }
 
 }  // namespace
 
-void TifFile::refuse(std::string_view reason, std::string_view command, bool losesGeoreference) {
-    console_.errorLine(reason);
-    console_.errorLine(losesGeoreference
-                           ? "Convert it first (its georeferencing is lost), for example with:"
-                           : "Convert it first, for example with:");
-    console_.errorLine("  " + std::string(command));
+std::string ImageKind::refusal() const {
+    std::string reason = storageRefusal(*this);
+    reason = reason.empty() ? sampleRefusal(*this) : reason;
+    if (!reason.empty()) {
+        return reason;
+    }
+    if (photometric != kRgb) {
+        return "The image is " + colourName(*this) + kOnlyRgb;
+    }
+    if (planar == kSeparatePlanes) {
+        return "The image keeps red, green and blue in separate planes; only images that keep "
+               "the three together can be read";
+    }
+    return tiled ? "The image is stored in tiles; only images stored in strips can be read" : "";
+}
+
+// libtiff's tiffcp where only the storage differs, GDAL's gdal_translate where tiffcp would
+// lose the georeferencing or where the colour bands only need their true name, and
+// ImageMagick where the colours must change.
+std::string ImageKind::conversion(const std::string& input, const std::string& output) const {
+    const std::string names = " " + input + " " + output;
+    if (colourBandsMarkedGrey() || (rgb() && georeferenced)) {
+        return "gdal_translate" + gdalOptions(*this) + names;
+    }
+    if (!rgb()) {
+        return "convert " + input + imageMagickOptions(*this) + " " + output;
+    }
+    return "tiffcp" + tiffcpOptions(*this) + names;
+}
+
+void TifFile::refuse(const ImageKind& kind) {
+    console_.errorLine(kind.refusal());
+    console_.errorLine(kind.conversionLosesGeoreference()
+                      ? "Convert it first (its georeferencing is lost), for example with:"
+                      : "Convert it first, for example with:");
+    console_.errorLine("  " + kind.conversion(platform::shellWord(input.name),
+                                         platform::shellWord(convertedName(input.name))));
     endRun(console_, {"exiting program"});
 }
 
@@ -138,15 +191,8 @@ void TifFile::refuseHeader() {
     const bool bigEndian = header_bytes[0] == 0x4D && header_bytes[1] == 0x4D;
     const uint32_t version = bigEndian ? littleEndian16(header_bytes[3], header_bytes[2])
                                        : littleEndian16(header_bytes[2], header_bytes[3]);
-    if (littleEndian && version == 43) {
-        refuse("The file is a BigTIFF; only classic TIFF files can be read",
-               "tiffcp in.tif out.tif");
-    }
-    if (bigEndian && (version == 42 || version == 43)) {
-        refuse(
-            "The file is a big-endian (Motorola byte order) TIFF; only little-endian files "
-            "can be read",
-            "tiffcp -L in.tif out.tif");
+    if ((littleEndian && version == 43) || (bigEndian && (version == 42 || version == 43))) {
+        refuse(foreignKind(bigEndian, version == 43));
     }
     endRun(console_, {"exiting program"});
 }
@@ -160,16 +206,27 @@ void TifFile::checkImageKind() {
     take(kind_.samplesPerPixel, kind.samples);
     take(kind_.photometric, kind.photometric);
     take(kind_.planarConfiguration, kind.planar);
+    if (!kind_.samplesPerPixel) {
+        kind.withoutSamplesTag();
+    }
     if (kind_.bitsPerSample && kind_.bitsPerSample->elementSize() != 0) {
         std::vector<uint32_t> bits = readEntryArray("BitsPerSample", *kind_.bitsPerSample);
         kind.firstBits = bits.empty() ? kind.firstBits : bits.front();
-        auto other = std::find_if(bits.begin(), bits.end(), [](uint32_t b) { return b != 8; });
-        kind.otherBits = other == bits.end() ? 8 : *other;
+        kind.otherBits = firstOtherThan(bits, 8);
+    }
+    if (kind_.sampleFormat && kind_.sampleFormat->elementSize() != 0) {
+        kind.sampleFormat = firstOtherThan(readEntryArray("SampleFormat", *kind_.sampleFormat),
+                                           ImageKind::kUnsigned);
     }
     kind.tiled = kind_.tiled;
     kind.georeferenced = kind_.georeferenced;
-    std::string reason = refusal(kind);
-    if (!reason.empty()) {
-        refuse(reason, conversion(kind), kind.georeferenced && !kind.rgb());
+    if (!kind.refusal().empty()) {
+        refuse(kind);
     }
+}
+
+uint32_t firstOtherThan(const std::vector<uint32_t>& values, uint32_t usual) {
+    auto other =
+        std::find_if(values.begin(), values.end(), [usual](uint32_t v) { return v != usual; });
+    return other == values.end() ? usual : *other;
 }

@@ -50,6 +50,7 @@ void TifFile::readStripByteCounts() {
              number(NumberStripByteCounts) + " strip byte counts");
     }
     checkStripLayout();
+    settleReducedPages();
 }
 
 // The one way to an entry's values: in the entry itself when they fit there, else at the

@@ -4,14 +4,17 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/JobOrder.h"
 #include "dialogue/Console.h"
 #include "dialogue/FilterSettings.h"
 #include "tiff/DirEntry.h"
+#include "tiff/ImageKind.h"
 #include "tiff/InputFile.h"
 #include "tiff/OutputFile.h"
+#include "tiff/ReducedPages.h"
 
 // The input TIFF as this program understands it (little-endian, one directory, uncompressed
 // 24-bit RGB in strips) and the output written from it. Its construction holds the dialogue,
@@ -45,7 +48,9 @@ class TifFile {
     void writeStrip(int32_t strip, uint32_t* const* rows);
     void writeLastStrip(int32_t strip, uint32_t* const* rows);
     void closeStripOutput();
-    void copyTail();
+    // The bytes after the last strip, with the blocks of the reduced-resolution pages
+    // rebuilt from the filtered rows.
+    void copyTail(const uint32_t* const* rows);
     const std::vector<int32_t>& stripsInFileOrder() const { return fileOrder_; }
     uint64_t inputSize() const { return fileSize_; }
 
@@ -100,8 +105,8 @@ class TifFile {
     void readDirEntries();
     [[noreturn]] void refuseHeader();
     void checkImageKind();
-    [[noreturn]] void refuse(std::string_view reason, std::string_view command,
-                             bool losesGeoreference = false);
+    [[noreturn]] void refuse(const ImageKind& kind);
+    ImageKind foreignKind(bool bigEndian, bool bigTiff);
     void checkRequiredTags() const;
     std::vector<uint32_t> readEntryArray(const char* name, const DirEntry& entry);
     void checkStripLayout();
@@ -112,6 +117,19 @@ class TifFile {
     void readRows(uint32_t* const* rows, uint32_t firstRow, uint32_t rowCount);
     void writeRows(uint32_t* const* rows, uint32_t firstRow, uint32_t rowCount);
     void copyInput(uint64_t from, uint64_t to);
+
+    void readFurtherPages();
+    bool readPageTags(uint64_t at, PageTags& tags);
+    bool readPageArray(const DirEntry& entry, std::vector<uint32_t>& values);
+    bool pageHoldsRgb(const PageTags& tags);
+    std::optional<ReducedPage> rebuildablePage(const PageTags& tags);
+    void settleReducedPages();
+    void reportReducedPages();
+    void writeReducedBlock(const ReducedBlock& block, const uint32_t* const* rows);
+    void noteStructure(uint64_t at, uint64_t size);
+    void noteValues(const DirEntry& entry);
+    void mergeStructures();
+    bool overlapsStructure(const ReducedBlock& block) const;
 
     Console& console_;
     uint64_t fileSize_ = 0;
@@ -124,6 +142,7 @@ class TifFile {
         std::optional<DirEntry> samplesPerPixel;
         std::optional<DirEntry> photometric;
         std::optional<DirEntry> planarConfiguration;
+        std::optional<DirEntry> sampleFormat;
         bool tiled = false;
         bool georeferenced = false;
     } kind_;
@@ -131,6 +150,14 @@ class TifFile {
     uint32_t nextDirectory_ = 0;
     bool hasImageWidth_ = false;
     bool hasImageLength_ = false;
+    // Further pages: the reduced-resolution ones rebuilt, in file order of their blocks; the
+    // widths of those that cannot be; whether any other kind of page follows.
+    std::vector<ReducedPage> reducedPages_;
+    std::vector<ReducedBlock> reducedBlocks_;
+    std::vector<uint32_t> staleWidths_;
+    std::vector<std::pair<uint64_t, uint64_t>> structures_;
+    bool otherPages_ = false;
+    bool subPages_ = false;
     std::vector<int32_t> fileOrder_;
     uint64_t copied_ = 0;
 };

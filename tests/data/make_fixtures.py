@@ -1,15 +1,11 @@
 #!/usr/bin/python3
-"""Makes every test file again, byte for byte: the fixtures of tests/data from the pixels in
-tests/data/pixels, by the real writers where one makes such a file and by hand where none
-does, and the malformed corpus of tests/malformed. The recorded reports beside them are data.
-
-    /usr/bin/python3 tests/data/make_fixtures.py [PROGRAM]
-With the built program given, each command it prints for a file it refuses is run and must
-give a file that it reads. Its writers: bash scripts/install-deps.sh tools fixtures
-"""
+"""/usr/bin/python3 tests/data/make_fixtures.py [PROGRAM] makes every test file again, byte for byte
+(writers: scripts/install-deps.sh tools fixtures); with PROGRAM, it checks its cures and overviews."""
 import glob
 import os
+import pathlib
 import shlex
+import shutil
 import struct
 import subprocess
 import sys
@@ -27,17 +23,21 @@ SIZE = {SHORT: 2, LONG: 4, RATIONAL: 8, UNDEFINED: 1}
 
 
 def pixels(name, w=37, h=23):
-    with open(f"{DATA}/pixels/{name}.rgb", "rb") as f:
-        return w, h, f.read()
+    return w, h, pathlib.Path(f"{DATA}/pixels/{name}.rgb").read_bytes()
 
 
 def save(folder, name, data):
-    with open(os.path.join(folder, name), "wb") as f:
-        f.write(data)
+    pathlib.Path(folder, name).write_bytes(data)
 
 
 def run(*command):
     subprocess.run(command, check=True)
+
+
+def sh(*lines):
+    """Runs command lines whose words may name {T}/ and {D}/, the scratch and data folders."""
+    for line in lines:
+        run(*(word.format(T=TMP, D=DATA) for word in line.split()))
 
 
 def pack(typ, values):
@@ -98,30 +98,16 @@ def tiff(w, h, data, rps=None, spp=3, first=False, strip_type=LONG, order=None, 
     return bytes(out[:end])
 
 
-def bigtiff(w, h, data):
-    """A BigTIFF of one strip: 20-byte entries, 8-byte counts and positions."""
-    entries = [(256, LONG, [w]), (257, LONG, [h]), (258, SHORT, [8, 8, 8]), (259, SHORT, [1]),
-               (262, SHORT, [2]), (273, 16, [232]), (277, SHORT, [3]), (278, LONG, [h]),
-               (279, 16, [len(data)]), (284, SHORT, [1])]
-    out = struct.pack("<2sHHHQQ", b"II", 43, 8, 0, 16, len(entries))
-    for tag, typ, v in entries:
-        raw = struct.pack("<%d%s" % (len(v), {SHORT: "H", LONG: "I", 16: "Q"}[typ]), *v)
-        out += struct.pack("<HHQ", tag, typ, len(v)) + raw.ljust(8, b"\0")
-    return out + bytes(8) + data
-
-
 def writer_fixtures():
     for name, w, h, options in [("tiffcp_r1_odd", 37, 23, ["-r", "1"]),
                                 ("tiffcp_r1_tall", 5, 100, ["-r", "1"]),
                                 ("tiffcp_default", 101, 67, []), ("bigendian_mm", 37, 23, ["-B"])]:
         Image.frombytes("RGB", (w, h), pixels(name, w, h)[2]).save(f"{TMP}/{name}.tif")
         run("tiffcp", "-c", "none", *options, f"{TMP}/{name}.tif", f"{DATA}/{name}.tif")
-    run("/usr/bin/convert", "-size", "29x21", "-depth", "8", f"rgb:{DATA}/pixels/imagemagick.rgb",
-        "-compress", "none", "-endian", "LSB", f"{DATA}/imagemagick.tif")
     save(TMP, "vips.ppm", b"P6\n35 13\n255\n" + pixels("vips", 35, 13)[2])
-    run("vips", "copy", f"{TMP}/vips.ppm", f"{DATA}/vips.tif[compression=none]")
-    for name, w, h, options in [("tifffile_contig", 45, 27, {}),
-                                ("tifffile_rps", 40, 24, {"rowsperstrip": 4})]:
+    sh("/usr/bin/convert -size 29x21 -depth 8 rgb:{D}/pixels/imagemagick.rgb -compress none -endian "
+       "LSB {D}/imagemagick.tif", "vips copy {T}/vips.ppm {D}/vips.tif[compression=none]")
+    for name, w, h, options in [("tifffile_contig", 45, 27, {}), ("tifffile_rps", 40, 24, {"rowsperstrip": 4})]:
         image = numpy.frombuffer(pixels(name, w, h)[2], numpy.uint8).reshape(h, w, 3)
         tifffile.imwrite(f"{DATA}/{name}.tif", image, photometric="rgb", compression=None,
                          planarconfig="contig", **options)
@@ -140,7 +126,6 @@ def hand_fixtures():
         "hand_100_entries": tiff(*pixels("hand_100_entries"), rps=8,
                                  extra={t: unknown[t] for t in range(65000, 65090)}),
         "hand_101_entries": tiff(*pixels("hand_101_entries"), rps=8, extra=unknown),
-        "hand_magic_2b": bigtiff(*pixels("hand_magic_2b")),
         "hand_dir_past_end": past_end[:4] + struct.pack("<I", 6658) + past_end[8:],
         "hand_short_arrays": tiff(*pixels("hand_short_arrays"), rps=5, strip_type=SHORT, first=True),
         "hand_two_shorts_inline": tiff(*pixels("hand_two_shorts_inline"), rps=12, strip_type=SHORT),
@@ -153,11 +138,9 @@ def hand_fixtures():
         "hand_no_rowsperstrip": tiff(*pixels("hand_no_rowsperstrip"), extra={278: None}),
         "hand_rps_huge": tiff(*pixels("hand_rps_huge"), rps_value=0xFFFFFFFF),
         "hand_height0": tiff(37, 0, b"", rps=1, strips=[b""], offsets=[8]),
-        "hand_long_width_65541": tiff(65541, 1, b"", rps=1, first=True, strips=[b""],
-                                      counts=[65541 * 3]),
+        "hand_long_width_65541": tiff(65541, 1, b"", rps=1, first=True, strips=[b""], counts=[65541 * 3]),
     }
-    with open(f"{DATA}/pillow.tif", "rb") as f:  # its directory moved to 64 KiB
-        pillow = f.read()
+    pillow = pathlib.Path(f"{DATA}/pillow.tif").read_bytes()  # its directory moved to 64 KiB
     files["hand_directory_at_64k"] = (pillow[:4] + struct.pack("<I", 65536) + pillow[8:]).ljust(
         65536, b"\0") + pillow[8:8 + 2 + 12 * 10 + 4]
     for name, data in files.items():
@@ -235,48 +218,74 @@ def corpus():
 
 
 def refused_kinds():
-    """Files of the kinds the program refuses, each as a real writer makes it."""
+    """Files of the kinds the program refuses or whose overviews it rebuilds, by real writers."""
     save(TMP, "rgb.rgb", pixels("tifffile_rps", 40, 24)[2])
-    run("/usr/bin/convert", "-size", "40x24", "-depth", "8", f"rgb:{TMP}/rgb.rgb", f"{TMP}/rgb.tif")
+    sh("/usr/bin/convert -size 40x24 -depth 8 rgb:{T}/rgb.rgb {T}/rgb.tif")
     image = Image.open(f"{TMP}/rgb.tif")
     for mode, name in [("L", "grey"), ("P", "palette"), ("1", "bilevel"), ("RGBA", "rgba")]:
         image.convert(mode).save(f"{DATA}/pillow_{name}.tif")
     for options, name in [("-colorspace Gray", "grey"), ("-type palette", "palette"),
                           ("-colorspace CMYK", "cmyk"), ("-depth 16", "16bit")]:
-        run("/usr/bin/convert", f"{TMP}/rgb.tif", *options.split(), f"{DATA}/imagemagick_{name}.tif")
+        sh(f"/usr/bin/convert {{T}}/rgb.tif {options} {{D}}/imagemagick_{name}.tif")
     for options, name in [("-c lzw", "lzw"), ("-c zip", "deflate"), ("-c packbits", "packbits"),
-                          ("-c jpeg", "jpeg"), ("-t -w 16 -l 16", "tiled"),
-                          ("-p separate", "planar"), ("-8", "bigtiff")]:
-        run("tiffcp", *options.split(), f"{TMP}/rgb.tif", f"{DATA}/tiffcp_{name}.tif")
-    tifffile.imwrite(f"{DATA}/tifffile_ycbcr.tif", numpy.asarray(image), photometric="ycbcr",
-                     compression=None, subsampling=(1, 1))
-    run("tiffcp", f"{TMP}/rgb.tif", f"{DATA}/pillow.tif", f"{DATA}/tiffcp_two_images.tif")
-    run("gdal_translate", "-q", "-a_srs", "EPSG:26915", "-a_ullr", "0", "24", "40", "0", "-co",
-        "COMPRESS=LZW", f"{TMP}/rgb.tif", f"{DATA}/gdal_georeferenced_lzw.tif")
+                          ("-c jpeg", "jpeg"), ("-t -w 16 -l 16", "tiled"), ("-p separate", "planar"),
+                          ("-8", "bigtiff"), ("-8 -B -c lzw -t", "8_B_lzw_t")]:
+        sh(f"tiffcp {options} {{T}}/rgb.tif {{D}}/tiffcp_{name}.tif")
+    for name, typ, options in [("ycbcr", numpy.uint8, {"photometric": "ycbcr", "subsampling": (1, 1)}),
+                               ("int8", numpy.int8, {"photometric": "rgb"})]:
+        tifffile.imwrite(f"{DATA}/tifffile_{name}.tif", numpy.asarray(image).view(typ), compression=None, **options)
+    geo = "gdal_translate -q -a_srs EPSG:26915 -a_ullr 0 24 40 0 {T}/rgb.tif {D}/gdal_"
+    for name, options in [("nearest", "2 4 -r nearest"), ("average", "2 -r average"),
+                          ("deflate", "2 4 8 --config COMPRESS_OVERVIEW DEFLATE")]:
+        sh(geo + f"overviews_{name}.tif", f"gdaladdo -q --config GDAL_TIFF_OVR_BLOCKSIZE 64 {{D}}/gdal_overviews_{name}.tif {options}")
+    sh("tiffcp {T}/rgb.tif {D}/pillow.tif {D}/tiffcp_two_images.tif", geo + "bigtiff.tif -co BIGTIFF=YES",
+       geo + "georeferenced_lzw.tif -co COMPRESS=LZW", geo + "minisblack.tif -co PHOTOMETRIC=MINISBLACK",
+       geo + "bigendian.tif -co ENDIANNESS=BIG", "vips tiffsave {T}/rgb.tif {D}/vips_pyramid.tif --tile --pyramid --tile-width 16 --tile-height 16",
+       "tiffcp -s {D}/vips_pyramid.tif {D}/vips_pyramid_cured.tif")
+
+
+def report(program, path, typed="7\nx\n"):
+    out = f"{TMP}/{len(os.listdir(TMP))}.out"
+    return out, subprocess.run([program], input=f"{typed}\n{path}\n{out}\n".encode(), capture_output=True).stdout.decode()
+
+
+def georeferenced(path):
+    return "Origin" in subprocess.run(["gdalinfo", path], capture_output=True, text=True).stdout
 
 
 def check_cures(program):
-    """Runs the command that the program gives for each file it refuses, then the program on
-    what the command made: that file must be read."""
-    def report(path):
-        typed = f"7\nx\n\n{path}\n{TMP}/{len(os.listdir(TMP))}.out\n".encode()
-        return subprocess.run([program], input=typed, capture_output=True).stdout.decode()
-
+    """Runs each printed cure as printed, for a copy; the program must read what it made."""
     for path in sorted(glob.glob(f"{DATA}/*.tif")):
-        lines = report(path).splitlines()
+        name = shutil.copy(path, TMP)[len(TMP) + 1:]
+        lines = report(program, f"{TMP}/{name}")[1].splitlines()
         cures = [lines[i + 1] for i, line in enumerate(lines) if line.startswith("Convert it first")]
         if cures:
-            cured = f"{TMP}/cured-{os.path.basename(path)}"
-            command = shlex.split(cures[0].replace("in.tif", path).replace("out.tif", cured))
+            command = shlex.split(cures[0])
             run(*(["/usr/bin/convert"] if command[0] == "convert" else command[:1]), *command[1:])
-            assert report(cured).endswith("Done\n"), f"{path}: {cures[0]} gave no readable file"
-            print(f"{os.path.basename(path)}: {cures[0].strip()}")
+            cured = f"{TMP}/{name[:-4]}-rgb.tif"
+            assert report(program, cured)[1].endswith("Done\n"), f"{name}: {cures[0]} gave no readable file"
+            assert "gdal_translate" not in cures[0] or georeferenced(cured), f"{name}: georeferencing lost"
+            print(f"{name}: {cures[0].strip()}")
+
+
+def check_overviews(program):
+    """Option 4: each reduced page must be the filtered page 0 at each block's top-left."""
+    for name in ["gdal_overviews_nearest", "gdal_overviews_average", "vips_pyramid_cured", "gdal_overviews_deflate"]:
+        out, text = report(program, f"{DATA}/{name}.tif", "4\n")
+        cure = [shlex.split(line) for line in text.splitlines() if line.startswith("  gdaladdo")]
+        # Pages it cannot rebuild are rebuilt by the command it prints; other outputs are recorded.
+        run(*cure[0]) if cure else shutil.copy(out, f"{DATA}/filtered/{name}.tif")
+        with tifffile.TiffFile(out) as tiff:
+            full = tiff.pages[0].asarray()
+            for page in tiff.pages[1:]:
+                h, w = page.shape[:2]
+                model = full[numpy.arange(h) * full.shape[0] // h][:, numpy.arange(w) * full.shape[1] // w]
+                assert (page.asarray() == model).all(), f"{name}: page of {w} x {h} is not the model"
+        assert name.startswith("vips") or georeferenced(out), f"{name}: georeferencing lost"
 
 
 if __name__ == "__main__":
-    writer_fixtures()
-    hand_fixtures()
-    corpus()
-    refused_kinds()
-    if len(sys.argv) > 1:
-        check_cures(sys.argv[1])
+    for make in (writer_fixtures, hand_fixtures, corpus, refused_kinds):
+        make()
+    for check in (check_cures, check_overviews) if len(sys.argv) > 1 else ():
+        check(sys.argv[1])

@@ -1,0 +1,348 @@
+#include "tiff/ReducedPages.h"
+
+#include <algorithm>
+#include <string>
+
+#include "platform/Platform.h"
+#include "tiff/TifFile.h"
+
+// GIS writers add reduced-resolution copies of the image (overviews) as further pages, so
+// that a viewer draws the sheet quickly when zoomed out. Copied unchanged, they would still
+// show the old colours, so those of the kind the first image is are rebuilt from the
+// filtered raster: each pixel takes the top-left filtered pixel of the block it stands for,
+// as GDAL's nearest resampling does, so that a page rebuilt from an unfiltered image is the
+// page gdaladdo made.
+
+namespace {
+
+constexpr int kMostPages = 64;
+constexpr uint64_t kEntrySize = 12;
+constexpr uint32_t kReducedImage = 1;  // NewSubfileType bits
+constexpr uint32_t kTransparencyMask = 4;
+
+// The filtered pixel at the top-left of the block that pixel i of a page size long stands for.
+uint32_t sourceOf(uint32_t i, uint32_t size, uint32_t fullSize) {
+    return static_cast<uint32_t>(uint64_t{i} * fullSize / size);
+}
+
+// Bytes per value of a TIFF field type; 0 for a type TIFF does not define.
+uint64_t typeSize(uint16_t type) {
+    constexpr std::array<uint8_t, 14> kSizes = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};
+    return type < kSizes.size() ? kSizes[type] : 0;
+}
+
+}  // namespace
+
+void PageTags::take(const DirEntry& entry) {
+    const uint32_t value = entry.value();
+    switch (entry.tag()) {
+        case 254:
+            subfileType = value;
+            break;
+        case 256:
+            width = value;
+            break;
+        case 257:
+            length = value;
+            break;
+        case 258:
+            bits = entry;
+            break;
+        case 259:
+            compression = value;
+            break;
+        case 262:
+            photometric = value;
+            break;
+        case 273:
+            offsets = entry;
+            break;
+        case 277:
+            samples = value;
+            break;
+        case 278:
+            rowsPerStrip = value;
+            break;
+        case 279:
+            counts = entry;
+            break;
+        case 284:
+            planar = value;
+            break;
+        case 322:
+            tileWidth = value;
+            break;
+        case 323:
+            tileLength = value;
+            break;
+        case 324:
+            offsets = entry;
+            tiled = true;
+            break;
+        case 325:
+            counts = entry;
+            break;
+        case 339:
+            sampleFormat = entry;
+            break;
+        default:
+            break;
+    }
+}
+
+bool ReducedPage::blocksFit(uint64_t fileSize) const {
+    for (size_t i = 0; i < offsets.size(); ++i) {
+        uint64_t firstRow = i / blocksAcross() * blockLength;
+        uint64_t rows = std::min<uint64_t>(blockLength, length - firstRow);
+        // Divided rather than multiplied: rows times blockWidth may pass 64 bits.
+        if (counts[i] / 3 / blockWidth < rows || uint64_t{offsets[i]} + counts[i] > fileSize) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The pages after the first, as far as their directories can be read; a page that cannot
+// be rebuilt is copied unchanged, as any further image is.
+void TifFile::readFurtherPages() {
+    uint64_t next = nextDirectory_;
+    openInput();
+    for (int n = 0; next != 0 && next + 2 <= fileSize_ && n < kMostPages; ++n) {
+        PageTags tags;
+        if (!readPageTags(next, tags)) {
+            otherPages_ = true;
+            break;
+        }
+        if ((tags.subfileType & kReducedImage) == 0 ||
+            (tags.subfileType & kTransparencyMask) != 0) {
+            otherPages_ = true;
+        } else if (std::optional<ReducedPage> page = rebuildablePage(tags)) {
+            reducedPages_.push_back(std::move(*page));
+        } else {
+            staleWidths_.push_back(tags.width);
+        }
+        next = tags.next;
+    }
+    checkInputIntact();
+    input.close();
+    if (otherPages_) {
+        console_.line(
+            "The file holds further images after this one; only this one is filtered, and the "
+            "others are copied unchanged");
+    }
+}
+
+bool TifFile::readPageTags(uint64_t at, PageTags& tags) {
+    input.seek(at);
+    uint8_t low = readByte();
+    uint64_t count = littleEndian16(low, readByte());
+    uint64_t room = fileSize_ - at - 2;
+    if (room / kEntrySize < count) {
+        return false;
+    }
+    noteStructure(at, 2 + count * kEntrySize + 4);
+    DirEntry entry;
+    for (uint64_t e = 0; e < count; ++e) {
+        for (uint8_t& byte : entry.bytes) {
+            byte = readByte();
+        }
+        tags.take(entry);
+        noteValues(entry);
+    }
+    if (room - count * kEntrySize >= 4) {
+        std::array<uint8_t, 4> b{};
+        for (uint8_t& byte : b) {
+            byte = readByte();
+        }
+        tags.next = littleEndian32(b[0], b[1], b[2], b[3]);
+    }
+    return true;
+}
+
+// An entry's values, or false where they do not lie inside the file.
+bool TifFile::readPageArray(const DirEntry& entry, std::vector<uint32_t>& values) {
+    const uint32_t size = entry.elementSize();
+    values.clear();
+    if (size == 0 || (!entry.valuesInline() &&
+                      uint64_t{entry.value()} + uint64_t{entry.count()} * size > fileSize_)) {
+        return false;
+    }
+    for (uint32_t i = 0; entry.valuesInline() && i < entry.count(); ++i) {
+        values.push_back(entry.inlineElement(i));
+    }
+    if (!entry.valuesInline()) {
+        input.seek(entry.value());
+        values.resize(entry.count());
+        for (uint32_t& value : values) {
+            std::array<uint32_t, 4> b{};
+            for (uint32_t k = 0; k < size; ++k) {
+                b[k] = readByte();
+            }
+            value = littleEndian32(b[0], b[1], b[2], b[3]);
+        }
+    }
+    return true;
+}
+
+bool TifFile::pageHoldsRgb(const PageTags& tags) {
+    std::vector<uint32_t> bits;
+    std::vector<uint32_t> formats{ImageKind::kUnsigned};
+    return tags.bits && readPageArray(*tags.bits, bits) && bits.size() == 3 &&
+           firstOtherThan(bits, 8) == 8 &&
+           (!tags.sampleFormat || readPageArray(*tags.sampleFormat, formats)) &&
+           firstOtherThan(formats, ImageKind::kUnsigned) == ImageKind::kUnsigned &&
+           tags.compression == ImageKind::kUncompressed && tags.samples == 3 &&
+           tags.photometric == ImageKind::kRgb && tags.planar == 1;
+}
+
+std::optional<ReducedPage> TifFile::rebuildablePage(const PageTags& tags) {
+    if (!pageHoldsRgb(tags) || tags.width == 0 || tags.length == 0 || !tags.offsets ||
+        !tags.counts) {
+        return std::nullopt;
+    }
+    ReducedPage page;
+    page.width = tags.width;
+    page.length = tags.length;
+    page.blockWidth = tags.tiled ? tags.tileWidth : tags.width;
+    page.blockLength = tags.tiled ? tags.tileLength : std::min(tags.rowsPerStrip, tags.length);
+    if (page.blockWidth == 0 || page.blockLength == 0) {
+        return std::nullopt;
+    }
+    const uint64_t blocks = page.blocksAcross() * page.blocksDown();
+    if (tags.offsets->count() != blocks || tags.counts->count() != blocks ||
+        !readPageArray(*tags.offsets, page.offsets) || !readPageArray(*tags.counts, page.counts) ||
+        !page.blocksFit(fileSize_)) {
+        return std::nullopt;
+    }
+    return page;
+}
+
+// A directory or a tag's values, which no rebuilt block may overwrite.
+void TifFile::noteStructure(uint64_t at, uint64_t size) {
+    structures_.emplace_back(at, at + size);
+}
+
+void TifFile::noteValues(const DirEntry& entry) {
+    const uint64_t size = typeSize(entry.type()) * entry.count();
+    if (size > 4) {
+        noteStructure(entry.value(), size);
+    }
+}
+
+// Whether a block shares a byte with a directory or a tag's values: only a damaged file
+// points a page's pixels there, and rebuilding would overwrite what describes the image.
+// The ranges are merged and sorted first (mergeStructures), so the one range that may
+// reach into the block is the last that starts before its end.
+bool TifFile::overlapsStructure(const ReducedBlock& block) const {
+    auto after = std::lower_bound(
+        structures_.begin(), structures_.end(), block.offset + block.count,
+        [](const std::pair<uint64_t, uint64_t>& range, uint64_t end) { return range.first < end; });
+    return after != structures_.begin() && std::prev(after)->second > block.offset;
+}
+
+void TifFile::mergeStructures() {
+    std::sort(structures_.begin(), structures_.end());
+    std::vector<std::pair<uint64_t, uint64_t>> merged;
+    for (const auto& range : structures_) {
+        if (!merged.empty() && range.first <= merged.back().second) {
+            merged.back().second = std::max(merged.back().second, range.second);
+        } else {
+            merged.push_back(range);
+        }
+    }
+    structures_ = std::move(merged);
+}
+
+// The output is written in file order, so a page is rebuilt only where its blocks follow
+// the first image's strips and share no byte with another page's.
+void TifFile::settleReducedPages() {
+    const uint64_t stripsEnd = fileOrder_.empty() ? fileSize_
+                                                  : uint64_t{StripOffsetsTable[fileOrder_.back()]} +
+                                                        StripByteCountsTable[fileOrder_.back()];
+    noteStructure(idf_offset, 2 + kEntrySize * static_cast<uint64_t>(NumDirEntries) + 4);
+    for (const DirEntry& entry : DirEntries) {
+        noteValues(entry);
+    }
+    mergeStructures();
+    std::vector<ReducedPage> kept;
+    for (ReducedPage& page : reducedPages_) {
+        if (ImageLength > 0 && std::all_of(page.offsets.begin(), page.offsets.end(),
+                                           [stripsEnd](uint32_t at) { return at >= stripsEnd; })) {
+            kept.push_back(std::move(page));
+        } else {
+            staleWidths_.push_back(page.width);
+        }
+    }
+    reducedBlocks_.clear();
+    for (uint32_t p = 0; p < kept.size(); ++p) {
+        for (uint32_t b = 0; b < kept[p].offsets.size(); ++b) {
+            reducedBlocks_.push_back({kept[p].offsets[b], kept[p].counts[b], p, b});
+        }
+    }
+    std::sort(reducedBlocks_.begin(), reducedBlocks_.end(),
+              [](const ReducedBlock& a, const ReducedBlock& b) { return a.offset < b.offset; });
+    for (size_t k = 0; k < reducedBlocks_.size(); ++k) {
+        if ((k > 0 && reducedBlocks_[k - 1].offset + reducedBlocks_[k - 1].count >
+                          reducedBlocks_[k].offset) ||
+            overlapsStructure(reducedBlocks_[k])) {
+            for (const ReducedPage& page : kept) {
+                staleWidths_.push_back(page.width);
+            }
+            kept.clear();
+            reducedBlocks_.clear();
+            break;
+        }
+    }
+    reducedPages_ = std::move(kept);
+    reportReducedPages();
+}
+
+void TifFile::reportReducedPages() {
+    for (const ReducedPage& page : reducedPages_) {
+        console_.line("The reduced-resolution page of " + std::to_string(page.width) + " x " +
+                      std::to_string(page.length) + " pixels is rebuilt from the filtered image");
+    }
+    std::vector<uint64_t> factors;
+    for (uint32_t width : staleWidths_) {
+        factors.push_back(width == 0 ? 0 : (uint64_t{ImageWidth} + width / 2) / width);
+    }
+    std::sort(factors.begin(), factors.end());
+    factors.erase(std::unique(factors.begin(), factors.end()), factors.end());
+    std::erase_if(factors, [](uint64_t f) { return f < 2; });
+    if (!staleWidths_.empty() || subPages_) {
+        std::string levels;
+        for (uint64_t f : factors.empty() ? std::vector<uint64_t>{2, 4, 8} : factors) {
+            levels.append(1, ' ').append(std::to_string(f));
+        }
+        console_.line(std::string("The file's reduced-resolution pages") +
+                      (subPages_ ? " (some under SubIFDs)" : "") +
+                      " that cannot be rebuilt here (compressed, of another kind or damaged) are "
+                      "copied unchanged and still show the old colours; rebuild them from the "
+                      "output with:");
+        console_.line("  gdaladdo -r nearest " + platform::shellWord(output.name) + levels);
+    }
+}
+
+// Each rebuilt block takes its pixels from the filtered raster; bytes of the block that
+// hold no page pixel (the padding of edge tiles) are copied as they are.
+void TifFile::writeReducedBlock(const ReducedBlock& block, const uint32_t* const* rows) {
+    const ReducedPage& page = reducedPages_[block.page];
+    const uint64_t x0 = block.index % page.blocksAcross() * page.blockWidth;
+    const uint64_t y0 = block.index / page.blocksAcross() * page.blockLength;
+    const uint64_t inside = std::min<uint64_t>(page.blockWidth, page.width - x0);
+    const uint64_t rowCount = std::min<uint64_t>(page.blockLength, page.length - y0);
+    uint64_t at = block.offset;
+    for (uint64_t y = y0; y < y0 + rowCount; ++y) {
+        const uint32_t* row = rows[sourceOf(static_cast<uint32_t>(y), page.length, ImageLength)];
+        for (uint64_t x = x0; x < x0 + inside; ++x) {
+            uint32_t pixel = row[sourceOf(static_cast<uint32_t>(x), page.width, ImageWidth)];
+            for (int shift : {16, 8, 0}) {
+                output.writeByte(static_cast<uint8_t>(pixel >> shift));
+            }
+        }
+        at += inside * 3;
+        copyInput(at, at + (page.blockWidth - inside) * 3);
+        at += (page.blockWidth - inside) * 3;
+    }
+    copyInput(at, block.offset + block.count);
+}
