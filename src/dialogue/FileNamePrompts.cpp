@@ -51,27 +51,37 @@ void InputFile::askName(Console& console) {
     for (;;) {
         showPrompt(console, "input", "infile.TIF");
         name = fileNameMeant(console.readName());
-        if (opens()) {
+        std::string reason;
+        if (hold(reason)) {
             return;
         }
-        askAgain(console, "**Cannot open" + name + "**");
+        console.line("**Cannot open" + name + "**");
+        askAgain(console, reason);
     }
 }
 
 // Appending a new image after an old one would leave a file whose visible image is the old
-// one, so an output that already holds data is refused.
+// one, so an output that already holds data is refused; so is a pipe or a device, where a
+// complete output cannot be put in one step.
 void OutputFile::askName(Console& console) {
     for (;;) {
         showPrompt(console, "output", "outfile.TIF");
         name = fileNameMeant(console.readName());
-        int64_t size = sizeOnDisk();
-        if (size == 0) {
-            return;
-        }
-        if (size < 0) {
-            askAgain(console, "**Cannot open" + name + "**");
-        } else {
-            askAgain(console, "**" + name + " already holds data and will not be written**");
+        std::string reason;
+        switch (platform::claimOutput(name, reason)) {
+            case platform::Claim::Taken:
+                claimed_ = true;
+                return;
+            case platform::Claim::HoldsData:
+                askAgain(console, "**" + name + " already holds data and will not be written**");
+                break;
+            case platform::Claim::NotRegular:
+                askAgain(console, "**" + name + " is not a regular file and will not be written**");
+                break;
+            case platform::Claim::Refused:
+                console.line("**Cannot open" + name + "**");
+                askAgain(console, reason);
+                break;
         }
     }
 }
