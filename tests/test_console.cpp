@@ -6,11 +6,9 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <fstream>
 
 #include "TestSupport.h"
 #include "dialogue/TypedName.h"
-#include "platform/Platform.h"
 
 using namespace testing_support;
 
@@ -50,23 +48,6 @@ TEST(ProgramArguments, HelpAndVersionAnswerAndAnythingElseIsRefused) {
             EXPECT_EQ(run.errors.find('\n'), run.errors.size() - 1) << run.errors;
         }
     }
-}
-
-// Ctrl+C during the write leaves no half-written file to be taken for a result.
-TEST(Interrupt, EmptiesTheOutputBeingWritten) {
-    const fs::path output = scratch("interrupt") / "out.tif";
-    std::ofstream(output) << "half-written";
-    const pid_t child = fork();
-    if (child == 0) {
-        platform::installInterruptHandlers();
-        platform::setPendingOutput(output.string());
-        raise(SIGINT);
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-    EXPECT_EQ(fs::file_size(output), 0U);
 }
 
 namespace {
@@ -111,7 +92,8 @@ int runAtTerminal(const std::vector<std::pair<std::string, std::string>>& steps,
 // left behind would be read as typed: the menu would re-prompt, a file name start with them.
 // The first session presses a down arrow at the banner, F1 and then the line whose first
 // character is dropped at "hit any key", and é at the end; the second Ctrl+C at the banner,
-// which ends the run as every stop does, with status 1.
+// which ends the run as every stop does, with status 1; the third Ctrl+C at the last wait,
+// when the output is already in place, with status 0.
 TEST(KeyWait, KeysOfSeveralBytesAreOneKeyPressEach) {
     const std::string output = (scratch("terminal") / "out.tif").string();
     const struct {
@@ -126,6 +108,12 @@ TEST(KeyWait, KeysOfSeveralBytesAreOneKeyPressEach) {
           {"Done", ""}},
          0},
         {{{"Press any key to continue", "\x03"}}, 1},
+        {{{"Press any key to continue", "x"},
+          {"input 4", "4\r"},
+          {"hit any key", "kX" + fixture("pillow.tif").string() + "\r"},
+          {"outfile.TIF", output + ".2\r"},
+          {"Press any key to continue", "\x03"}},
+         0},
     };
     for (const auto& [steps, status] : sessions) {
         std::string screen;
