@@ -53,9 +53,7 @@ Claim claimOutput(const std::string& name, std::string& reason) {
     outputName() = confined(name);
     FileHandle probe(std::fopen(outputName().c_str(), "ab"));
     reason = "cannot be created";
-    return !probe                           ? Claim::Refused
-           : std::ftell(probe.get()) != 0 ? Claim::HoldsData
-                                            : Claim::Taken;
+    return !probe ? Claim::Refused : std::ftell(probe.get()) != 0 ? Claim::HoldsData : Claim::Taken;
 }
 
 std::FILE* createOutput(std::string& reason) {
@@ -64,11 +62,7 @@ std::FILE* createOutput(std::string& reason) {
 }
 
 Placement placeOutput(std::FILE* output) {
-    if (std::fflush(output) != 0) {
-        return Placement::Failed;
-    }
-    std::fclose(output);
-    return Placement::Placed;
+    return std::fclose(output) == 0 ? Placement::Placed : Placement::Failed;
 }
 
 bool abandonOutput(std::FILE* output) {

@@ -33,9 +33,9 @@ Claim claimOutput(const std::string& name, std::string& reason);
 // Creates the file that the output is written into.
 std::FILE* createOutput(std::string& reason);
 enum class Placement { Placed, NameTaken, Failed };
-// Puts the output at the claimed name and closes it; the name must still hold the claimed empty
+// Closes the output and puts it at the claimed name, which must still hold the claimed empty
 // file, or nothing: a file that took the name meanwhile is never replaced. An output not
-// placed stays open, to be abandoned.
+// placed is then to be abandoned.
 Placement placeOutput(std::FILE* output);
 // Closes and removes an output that is not to be put in place (output may be null), and
 // removes the empty file the claim created; false when the part written could not be removed.

@@ -112,8 +112,7 @@ bool nameTempFile() {
     std::string name = outputName;
     size_t slash = name.find_last_of('/');
     std::string hidden = (slash == std::string::npos ? "" : name.substr(0, slash + 1)) + "." +
-                         name.substr(slash + 1) + ".velstram-" + std::to_string(getpid()) +
-                         ".tmp";
+                         name.substr(slash + 1) + ".velstram-" + std::to_string(getpid()) + ".tmp";
     if (hidden.size() >= sizeof tempName) {
         errno = ENAMETOOLONG;
         return false;
@@ -240,6 +239,12 @@ Claim claimOutput(const std::string& name, std::string& reason) {
         reason = notRegularReason(info);
         return S_ISDIR(info.st_mode) ? Claim::Refused : Claim::NotRegular;
     }
+    // The output is written beside its name, so a folder that takes no new file is refused
+    // here rather than after the whole input has been read.
+    if (access(folderOf(place).c_str(), W_OK | X_OK) != 0) {
+        reason = systemReason(errno);
+        return Claim::Refused;
+    }
     int fd = open(place.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     bool created = fd >= 0;
     if (fd < 0 && errno == EEXIST) {
@@ -247,10 +252,10 @@ Claim claimOutput(const std::string& name, std::string& reason) {
     }
     bool known = fd >= 0 && fstat(fd, &info) == 0;
     reason = systemReason(errno);
-    Claim claim = !known                 ? Claim::Refused
+    Claim claim = !known                   ? Claim::Refused
                   : !S_ISREG(info.st_mode) ? Claim::NotRegular
-                  : info.st_size != 0    ? Claim::HoldsData
-                                         : Claim::Taken;
+                  : info.st_size != 0      ? Claim::HoldsData
+                                           : Claim::Taken;
     if (claim != Claim::Taken) {
         if (fd >= 0) {
             close(fd);
@@ -288,6 +293,7 @@ std::FILE* createOutput(std::string& reason) {
 
 Placement placeOutput(std::FILE* output) {
     if (std::fflush(output) != 0 || std::ferror(output) != 0 || flock(claimFd, LOCK_EX) != 0) {
+        std::fclose(output);
         return Placement::Failed;
     }
     sigset_t all;
@@ -301,9 +307,7 @@ Placement placeOutput(std::FILE* output) {
         releaseClaim();
     }
     sigprocmask(SIG_SETMASK, &previous, nullptr);
-    if (placement == Placement::Placed) {
-        std::fclose(output);
-    }
+    std::fclose(output);
     return placement;
 }
 

@@ -39,11 +39,8 @@ platform::Placement OutputFile::place() {
     if (!endStage()) {
         return platform::Placement::Failed;
     }
-    platform::Placement placement = platform::placeOutput(file_);
-    if (placement == platform::Placement::Placed) {
-        file_ = nullptr;
-        claimed_ = false;
-    }
+    platform::Placement placement = platform::placeOutput(std::exchange(file_, nullptr));
+    claimed_ = placement != platform::Placement::Placed;
     return placement;
 }
 
