@@ -1,13 +1,13 @@
 // However a run of the built program ends, the output name holds what it held before or the
 // whole output, and exit status 0 means the latter.
 
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <csignal>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -37,30 +37,33 @@ Bytes makeImage(uint32_t width, uint32_t height, bool directoryFirst) {
     return tiff;
 }
 
+// A running program, its standard output and input, and what it has printed so far.
 struct Process {
     pid_t pid;
-    int out;  // the read end of its standard output
+    int out;
+    int in;
     std::string transcript;
 };
 
-// Starts the program on the typed lines, under a limit on the size of files it writes.
-Process start(const fs::path& input, const fs::path& output, rlim_t sizeLimit = RLIM_INFINITY) {
-    const std::string typed = kNoFilter + "\n" + input.string() + "\n" + output.string() + "\n";
+void type(const Process& process, const std::string& typed) {
+    EXPECT_EQ(write(process.in, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+}
+
+// Starts the program on the typed names; without an output name it waits at that prompt.
+Process start(const fs::path& input, const fs::path& output = {}) {
     int in[2], out[2];
     EXPECT_EQ(pipe(in) | pipe(out), 0);
-    EXPECT_EQ(write(in[1], typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
-    close(in[1]);
-    Process process{fork(), out[0], ""};
+    Process process{fork(), out[0], in[1], ""};
     if (process.pid == 0) {
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
-        const rlimit limit{sizeLimit, sizeLimit};
-        setrlimit(RLIMIT_FSIZE, &limit);
         execl(VELSTRAM_BINARY, VELSTRAM_BINARY, static_cast<char*>(nullptr));
         _exit(127);
     }
     close(in[0]);
     close(out[1]);
+    type(process,
+         kNoFilter + "\n" + input.string() + "\n" + (output.empty() ? "" : output.string() + "\n"));
     return process;
 }
 
@@ -77,14 +80,24 @@ void readUntil(Process& process, const std::string& cue) {
 // The exit status, or -signal for a process that a signal ended.
 int finish(Process& process) {
     readUntil(process, "");
+    close(process.in);
     close(process.out);
     int status = 0;
     waitpid(process.pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
-auto filesIn(const fs::path& folder) {
-    return std::distance(fs::directory_iterator(folder), {});
+// Sets a limit of a running process.
+void limit(const Process& process, __rlimit_resource resource, rlim_t value) {
+    const rlimit both{value, value};
+    EXPECT_EQ(prlimit(process.pid, resource, &both, nullptr), 0);
+}
+
+// The address space a process has mapped.
+rlim_t mapped(const Process& process) {
+    rlim_t pages = 0;
+    std::ifstream("/proc/" + std::to_string(process.pid) + "/statm") >> pages;
+    return pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
 }
 
 }  // namespace
@@ -104,7 +117,6 @@ TEST(RunEnds, KilledOrInterruptedRunLeavesTheNameAsFoundOrTheWholeOutput) {
         const auto run = std::chrono::steady_clock::now() - begun;
         for (int signal : {SIGKILL, SIGINT}) {
             for (int moment = 0; moment <= 7; ++moment) {
-                SCOPED_TRACE(std::to_string(signal) + " at " + std::to_string(moment) + "/7");
                 fs::remove(output);
                 Process process = start(input, output);
                 std::this_thread::sleep_for(run * moment / 7);
@@ -112,10 +124,11 @@ TEST(RunEnds, KilledOrInterruptedRunLeavesTheNameAsFoundOrTheWholeOutput) {
                 int status = finish(process);
                 const bool present = fs::exists(output);
                 const Bytes left = readBytes(output);
-                EXPECT_TRUE(!present || (left.empty() && signal == SIGKILL) || left == image);
+                EXPECT_TRUE(!present || (left.empty() && signal == SIGKILL) || left == image)
+                    << signal << " at " << moment << "/7";
                 EXPECT_TRUE(status != 0 || left == image);
                 EXPECT_TRUE(signal == SIGKILL || status == 0 || !present) << status;
-                EXPECT_EQ(filesIn(folder), present ? 2 : 1);
+                EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), present ? 2 : 1);
             }
         }
     }
@@ -138,42 +151,39 @@ TEST(RunEnds, OfTwoRunsGivenOneOutputNameOneSucceeds) {
 }
 
 // A file renamed over the held input is never read; the held file rewritten stops the run. A
-// console whose reader has gone and a limit on file sizes are failures like any other.
-TEST(RunEnds, ChangedInputBrokenConsoleAndSizeLimitEndAsTheOutputStands) {
+// console whose reader has gone, a file size limit and an exception are failures like others.
+TEST(RunEnds, ChangedInputBrokenConsoleSizeLimitAndExceptionEndAsTheOutputStands) {
     const fs::path folder = scratch("changes");
     const fs::path input = folder / "in.tif", output = folder / "out.tif";
     const Bytes image = makeImage(300, 200, true);
     const struct {
         std::function<void(Process&)> meanwhile;
-        rlim_t sizeLimit;
         int status;
         std::string end;
     } cases[] = {
-        {[&](Process&) { writeBytes(folder / "new", {'n'}), fs::rename(folder / "new", input); },
-         RLIM_INFINITY, 0, kClosing},
-        {[&](Process&) { fs::resize_file(input, image.size() + 1); }, RLIM_INFINITY, 1,
+        {[&](Process&) { writeBytes(folder / "new", {'n'}), fs::rename(folder / "new", input); }, 0,
+         kClosing},
+        {[&](Process&) { fs::resize_file(input, image.size() + 1); }, 1,
          "The input file " + input.string() + " was changed during the run; nothing was written\n"},
-        {[&](Process& p) {
-             writeBytes(input, {'n', 'o'});
-             close(std::exchange(p.out, open("/dev/null", O_RDONLY)));
-         },
-         RLIM_INFINITY, 1, ""},
-        {[](Process&) {}, 100000, 1,
+        {[&](Process& p) { fs::resize_file(input, 2), close(std::exchange(p.out, -1)); }, 1, ""},
+        {[](Process& p) { limit(p, RLIMIT_FSIZE, 100000); }, 1,
          "Writing the output file " + output.string() + " failed; nothing was written\n"},
+        // Room for the raster of 240 KiB, not for the output's buffer of 1 MiB as well.
+        {[](Process& p) { limit(p, RLIMIT_AS, mapped(p) + (768 << 10)); }, 1,
+         "The run failed: std::bad_alloc\n"},
     };
-    for (const auto& [meanwhile, sizeLimit, status, end] : cases) {
+    for (const auto& [meanwhile, status, end] : cases) {
         writeBytes(input, image);
         fs::remove(output);
-        Process process = start(input, output, sizeLimit);
-        readUntil(process, "Input the name of the output");
-        kill(process.pid, SIGSTOP);
+        Process process = start(input);
+        readUntil(process, "outfile.TIF\n\n");
         meanwhile(process);
-        kill(process.pid, SIGCONT);
+        type(process, output.string() + "\n");
         EXPECT_EQ(finish(process), status) << end;
         EXPECT_TRUE(end.empty() ||
                     endsWith(process.transcript, end + (status == 0 ? "" : "exiting program\n")))
             << process.transcript;
         EXPECT_TRUE(readBytes(output) == (status == 0 ? image : Bytes{}));
-        EXPECT_EQ(filesIn(folder), status == 0 ? 2 : 1);
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), status == 0 ? 2 : 1);
     }
 }

@@ -36,6 +36,23 @@ char tempName[PATH_MAX + 64];
 volatile std::sig_atomic_t hasTempName = 0;
 volatile std::sig_atomic_t outputPlaced = 0;
 
+// Interrupts wait while the output's files change, so that the handler finds them either
+// before or after a change, never half way: a file created but not yet recorded, say.
+class HeldInterrupts {
+  public:
+    HeldInterrupts() {
+        sigset_t all;
+        sigfillset(&all);
+        sigprocmask(SIG_BLOCK, &all, &previous_);
+    }
+    ~HeldInterrupts() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+    HeldInterrupts(const HeldInterrupts&) = delete;
+    HeldInterrupts& operator=(const HeldInterrupts&) = delete;
+
+  private:
+    sigset_t previous_{};
+};
+
 void restoreTerminal() {
     if (terminalIsRaw != 0) {
         tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
@@ -245,6 +262,7 @@ Claim claimOutput(const std::string& name, std::string& reason) {
         reason = systemReason(errno);
         return Claim::Refused;
     }
+    HeldInterrupts held;
     int fd = open(place.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     bool created = fd >= 0;
     if (fd < 0 && errno == EEXIST) {
@@ -296,17 +314,16 @@ Placement placeOutput(std::FILE* output) {
         std::fclose(output);
         return Placement::Failed;
     }
-    sigset_t all;
-    sigset_t previous;
-    sigfillset(&all);
-    sigprocmask(SIG_BLOCK, &all, &previous);
-    Placement placement = putInPlace(fileno(output));
-    if (placement == Placement::Placed) {
-        hasTempName = 0;
-        outputPlaced = 1;
-        releaseClaim();
+    Placement placement = Placement::Failed;
+    {
+        HeldInterrupts held;
+        placement = putInPlace(fileno(output));
+        if (placement == Placement::Placed) {
+            hasTempName = 0;
+            outputPlaced = 1;
+            releaseClaim();
+        }
     }
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
     std::fclose(output);
     return placement;
 }

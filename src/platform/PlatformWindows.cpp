@@ -47,6 +47,13 @@ std::wstring typedName(const std::string& name) {
     return wide(name, inputIsConsole() ? GetConsoleCP() : CP_ACP);
 }
 
+// Opening a folder fails with a reason that does not say it is one.
+bool isFolder(const std::wstring& name, std::string& reason) {
+    DWORD attributes = GetFileAttributesW(name.c_str());
+    reason = std::strerror(EISDIR);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 bool isSet(volatile LONG& flag) {
     return InterlockedCompareExchange(&flag, 0, 0) != 0;
 }
@@ -59,15 +66,28 @@ std::string systemReason(DWORD error) {
     return reason.substr(0, reason.find_last_not_of(" .\r\n") + 1);
 }
 
-bool holdsNothing(const std::wstring& name) {
-    WIN32_FILE_ATTRIBUTE_DATA info{};
-    return GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &info) != 0 &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && info.nFileSizeLow == 0 &&
-           info.nFileSizeHigh == 0;
+// The volume and index of the empty file the prompt accepted, which tell it from any other.
+BY_HANDLE_FILE_INFORMATION claimed{};
+
+// Whether the output name still holds the claimed file, still empty.
+bool stillClaimed() {
+    HANDLE file =
+        CreateFileW(outputName.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    BY_HANDLE_FILE_INFORMATION now{};
+    bool same = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &now) != 0 &&
+                now.dwVolumeSerialNumber == claimed.dwVolumeSerialNumber &&
+                now.nFileIndexHigh == claimed.nFileIndexHigh &&
+                now.nFileIndexLow == claimed.nFileIndexLow && now.nFileSizeHigh == 0 &&
+                now.nFileSizeLow == 0;
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+    }
+    return same;
 }
 
 void removeOwnEmptyFile() {
-    if (isSet(hasClaim) && isSet(claimCreated) && holdsNothing(outputName)) {
+    if (isSet(hasClaim) && isSet(claimCreated) && stillClaimed()) {
         DeleteFileW(outputName.c_str());
     }
 }
@@ -110,6 +130,9 @@ BOOL WINAPI onInterrupt(DWORD) {
 
 std::FILE* openRegularFile(const std::string& name, std::string& reason) {
     std::wstring wideName = typedName(name);
+    if (isFolder(wideName, reason)) {
+        return nullptr;
+    }
     std::FILE* file = wideName.empty() ? nullptr : _wfopen(wideName.c_str(), L"rb");
     if (file == nullptr) {
         reason = std::strerror(errno);
@@ -140,6 +163,9 @@ bool seekTo(std::FILE* file, uint64_t offset) {
 
 Claim claimOutput(const std::string& name, std::string& reason) {
     std::wstring wideName = typedName(name);
+    if (isFolder(wideName, reason)) {
+        return Claim::Refused;
+    }
     constexpr DWORD kShared = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     HANDLE file = CreateFileW(wideName.c_str(), GENERIC_WRITE, kShared, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -152,15 +178,17 @@ Claim claimOutput(const std::string& name, std::string& reason) {
         reason = systemReason(GetLastError());
         return Claim::Refused;
     }
-    LARGE_INTEGER size{};
+    BY_HANDLE_FILE_INFORMATION info{};
     bool disk = GetFileType(file) == FILE_TYPE_DISK;
-    bool empty = GetFileSizeEx(file, &size) != 0 && size.QuadPart == 0;
+    bool empty = GetFileInformationByHandle(file, &info) != 0 && info.nFileSizeHigh == 0 &&
+                 info.nFileSizeLow == 0;
     CloseHandle(file);
     if (!disk || !empty) {
         return disk ? Claim::HoldsData : Claim::NotRegular;
     }
     InterlockedExchange(&hasClaim, 0);
     outputName = wideName;
+    claimed = info;
     InterlockedExchange(&claimCreated, created ? 1 : 0);
     InterlockedExchange(&outputPlaced, 0);
     InterlockedExchange(&hasClaim, 1);
@@ -193,7 +221,7 @@ Placement placeOutput(std::FILE* output) {
         return Placement::Failed;
     }
     if (GetFileAttributesW(outputName.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        if (!holdsNothing(outputName)) {
+        if (!stillClaimed()) {
             return Placement::NameTaken;
         }
         DeleteFileW(outputName.c_str());
