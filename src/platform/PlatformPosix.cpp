@@ -293,6 +293,7 @@ Claim claimOutput(const std::string& name, std::string& reason) {
 }
 
 std::FILE* createOutput(std::string& reason) {
+    HeldInterrupts held;
     int fd = hasClaim != 0 ? createTempFile() : -1;
     // What replaces a file that was there keeps that file's permissions.
     if (fd >= 0 && claimCreated == 0) {
@@ -392,7 +393,8 @@ void preferLargePages([[maybe_unused]] void* start, [[maybe_unused]] size_t byte
 void installInterruptHandlers() {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
+    // A second signal waits for the first one's clean-up rather than cutting into it.
+    sigfillset(&action.sa_mask);
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM}) {
         sigaction(signal, &action, nullptr);
     }
