@@ -43,9 +43,9 @@ class HeldInterrupts {
     HeldInterrupts() {
         sigset_t all;
         sigfillset(&all);
-        sigprocmask(SIG_BLOCK, &all, &previous_);
+        pthread_sigmask(SIG_BLOCK, &all, &previous_);
     }
-    ~HeldInterrupts() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+    ~HeldInterrupts() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
     HeldInterrupts(const HeldInterrupts&) = delete;
     HeldInterrupts& operator=(const HeldInterrupts&) = delete;
 
@@ -311,8 +311,10 @@ std::FILE* createOutput(std::string& reason) {
 }
 
 Placement placeOutput(std::FILE* output) {
+    // Every byte has reached the file once the flush succeeds, so closing has nothing left to
+    // report.
     if (std::fflush(output) != 0 || std::ferror(output) != 0 || flock(claimFd, LOCK_EX) != 0) {
-        std::fclose(output);
+        static_cast<void>(std::fclose(output));
         return Placement::Failed;
     }
     Placement placement = Placement::Failed;
@@ -325,13 +327,13 @@ Placement placeOutput(std::FILE* output) {
             releaseClaim();
         }
     }
-    std::fclose(output);
+    static_cast<void>(std::fclose(output));
     return placement;
 }
 
 bool abandonOutput(std::FILE* output) {
     if (output != nullptr) {
-        std::fclose(output);
+        static_cast<void>(std::fclose(output));
     }
     bool removed = hasTempName == 0 || unlink(tempName) == 0 || errno == ENOENT;
     hasTempName = 0;

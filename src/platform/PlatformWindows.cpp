@@ -139,7 +139,7 @@ std::FILE* openRegularFile(const std::string& name, std::string& reason) {
         return nullptr;
     }
     if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
-        std::fclose(file);
+        static_cast<void>(std::fclose(file));
         reason = "Not a regular file: a pipe, a device or a socket is not read";
         return nullptr;
     }
@@ -238,7 +238,7 @@ Placement placeOutput(std::FILE* output) {
 
 bool abandonOutput(std::FILE* output) {
     if (output != nullptr) {
-        std::fclose(output);
+        static_cast<void>(std::fclose(output));
     }
     bool removed = !isSet(hasTempName) || DeleteFileW(tempName.c_str()) != 0 ||
                    GetLastError() == ERROR_FILE_NOT_FOUND;
