@@ -173,6 +173,10 @@ TEST(RunEnds, ChangedInputBrokenConsoleSizeLimitAndExceptionEndAsTheOutputStands
          "The run failed: std::bad_alloc\n"},
     };
     for (const auto& [meanwhile, status, end] : cases) {
+        // A sanitized program ends when an allocation fails, rather than throw.
+        if (VELSTRAM_SANITIZED && end.starts_with("The run failed")) {
+            continue;
+        }
         writeBytes(input, image);
         fs::remove(output);
         Process process = start(input);
