@@ -2,11 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "platform/Platform.h"
-#include "tiff/FileHandle.h"
 
 class Console;
 
