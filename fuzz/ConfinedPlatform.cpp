@@ -7,6 +7,7 @@
 
 #include "FuzzSupport.h"
 #include "platform/Platform.h"
+#include "tiff/FileHandle.h"
 
 namespace platform {
 namespace {
@@ -20,23 +21,57 @@ std::string confined(const std::string& name) {
     return (fuzzing::scratch() / last).string();
 }
 
-}  // namespace
-
-std::FILE* openFile(const std::string& name, const char* mode) {
-    return std::fopen(confined(name).c_str(), mode);
+std::string& outputName() {
+    static std::string name;
+    return name;
 }
 
-int64_t fileSize(std::FILE* file) {
+}  // namespace
+
+std::FILE* openRegularFile(const std::string& name, std::string& reason) {
     struct stat info {};
-    return fstat(fileno(file), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
+    std::FILE* file = nullptr;
+    if (stat(confined(name).c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        file = std::fopen(confined(name).c_str(), "rb");
+    }
+    reason = file != nullptr ? "" : "No such file";
+    return file;
+}
+
+FileStamp stampOf(std::FILE* file) {
+    struct stat info {};
+    return fstat(fileno(file), &info) == 0 ? FileStamp{info.st_size, info.st_mtim.tv_nsec}
+                                           : FileStamp{};
 }
 
 bool seekTo(std::FILE* file, uint64_t offset) {
     return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 
-bool emptyFile(const std::string& name) {
-    return truncate(confined(name).c_str(), 0) == 0;
+// The output is written straight to its confined name.
+Claim claimOutput(const std::string& name, std::string& reason, bool replace) {
+    outputName() = confined(name);
+    FileHandle probe(std::fopen(outputName().c_str(), "ab"));
+    reason = "cannot be created";
+    return !probe                                    ? Claim::Refused
+           : std::ftell(probe.get()) != 0 && !replace ? Claim::HoldsData
+                                                      : Claim::Taken;
+}
+
+std::FILE* createOutput(std::string& reason) {
+    reason = "cannot be created";
+    return std::fopen(outputName().c_str(), "wb");
+}
+
+Placement placeOutput(std::FILE* output) {
+    return std::fclose(output) == 0 ? Placement::Placed : Placement::Failed;
+}
+
+bool abandonOutput(std::FILE* output) {
+    if (output != nullptr) {
+        std::fclose(output);
+    }
+    return truncate(outputName().c_str(), 0) == 0;
 }
 
 bool standardInputIsTerminal() {
@@ -68,7 +103,5 @@ uint64_t physicalMemory() {
 
 void preferLargePages(void*, size_t) {}
 void installInterruptHandlers() {}
-void setPendingOutput(const std::string&) {}
-void clearPendingOutput() {}
 
 }  // namespace platform

@@ -52,8 +52,8 @@ TEST(CommandLine, EachFilterWritesWhatTheDialogueWrites) {
 }
 
 // A run that stops prints its report, then on standard error the lines the dialogue would
-// end with, each behind the input's name; its output is left empty, and an output that
-// already holds data is left as it was. --check names each file with "ok" and its size, or
+// end with, each behind the input's name; it leaves no output, and an output that already
+// holds data is left as it was, with --replace too until a run completes. --check names each file with "ok" and its size, or
 // with the lines a run would stop with, and fails when any file cannot be read.
 TEST(CommandLine, StopsAndRefusalsAreNamedOnStandardError) {
     const fs::path folder = scratch("batch");
@@ -73,7 +73,7 @@ TEST(CommandLine, StopsAndRefusalsAreNamedOnStandardError) {
     for (const std::string& line : why) {
         EXPECT_EQ(line.rfind(prefix, 0), 0U) << line;
     }
-    EXPECT_TRUE(readBytes(folder / "out.tif").empty());
+    EXPECT_FALSE(fs::exists(folder / "out.tif"));
 
     RunResult kept = runProgram("", "-q --contours " + quoted(good) + quoted(folder / "kept.tif"));
     EXPECT_EQ(kept.status, 1);
@@ -81,6 +81,11 @@ TEST(CommandLine, StopsAndRefusalsAreNamedOnStandardError) {
                                " already holds data and will not be written**\n" + typedPath(good) +
                                ": exiting program\n");
     EXPECT_EQ(readBytes(folder / "kept.tif"), (Bytes{'o', 'l', 'd'}));
+    const std::string replace = "--replace -q --contours ";
+    EXPECT_EQ(runProgram("", replace + quoted(refused) + quoted(folder / "kept.tif")).status, 1);
+    EXPECT_EQ(readBytes(folder / "kept.tif"), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(runProgram("", replace + quoted(good) + quoted(folder / "kept.tif")).status, 0);
+    EXPECT_EQ(readBytes(folder / "kept.tif").size(), readBytes(good).size());
 
     why.pop_back();
     std::string refusal;
@@ -101,15 +106,9 @@ TEST(CommandLine, StopsAndRefusalsAreNamedOnStandardError) {
 }
 
 // The census of a fixture, recorded beside it; piped, it holds no escape codes.
-// VELSTRAM_RECORD=1 writes a missing recording.
 TEST(CommandLine, ColourCensusIsRecorded) {
     RunResult run = runProgram("", "--colours --top 20 " + quoted(fixture("pillow.tif")));
-    const fs::path recorded = fixture("colours/pillow.txt");
-    if (!fs::exists(recorded) && std::getenv("VELSTRAM_RECORD") != nullptr) {
-        writeBytes(recorded, {run.transcript.begin(), run.transcript.end()});
-    }
-    Bytes expected = readBytes(recorded);
-    EXPECT_EQ(run.transcript, std::string(expected.begin(), expected.end()));
+    expectRecorded(run.transcript, fixture("colours/pillow.txt"));
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.errors, "");
 }

@@ -6,11 +6,9 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <fstream>
 
 #include "TestSupport.h"
 #include "dialogue/TypedName.h"
-#include "platform/Platform.h"
 
 using namespace testing_support;
 
@@ -34,7 +32,7 @@ TEST(TypedName, PastedQuotesAndWhiteSpaceAreDropped) {
 // Every misuse is named in one line on standard error, with status 2, before any file is
 // touched: the output is not created, and an output that is the input is refused by identity.
 TEST(ProgramArguments, HelpAndVersionAnswerAndMisuseIsNamedInOneLine) {
-    const std::string usage = "usage: velstram\n       velstram [--quiet] --keep";
+    const std::string usage = "usage: velstram\n       velstram [--quiet] [--replace] --keep";
     const std::string input = "'" + typedPath(fixture("pillow.tif")) + "'";
     const std::pair<std::string, std::string> cases[] = {
         {"--help", usage},
@@ -58,6 +56,7 @@ TEST(ProgramArguments, HelpAndVersionAnswerAndMisuseIsNamedInOneLine) {
         {"--colours --top 0 a", "--top takes a count from 1 up, not '0'"},
         {"--colours --top=-1 a", "not '-1'"},
         {"--top 3 --check a", "--top goes with --colours only"},
+        {"--replace --check a", "--replace goes with a filter only"},
         {"-q --colours a", "--quiet goes with a filter or --check"},
         {"--check", "'--check' needs the name of a file"},
         {"--quiet=yes --contours a b.tif", "'--quiet' takes no value"},
@@ -79,23 +78,6 @@ TEST(ProgramArguments, HelpAndVersionAnswerAndMisuseIsNamedInOneLine) {
         EXPECT_EQ(run.errors.find('\n'), run.errors.size() - 1) << run.errors;
         EXPECT_FALSE(fs::exists("b.tif")) << arguments;
     }
-}
-
-// Ctrl+C during the write leaves no half-written file to be taken for a result.
-TEST(Interrupt, EmptiesTheOutputBeingWritten) {
-    const fs::path output = scratch("interrupt") / "out.tif";
-    std::ofstream(output) << "half-written";
-    const pid_t child = fork();
-    if (child == 0) {
-        platform::installInterruptHandlers();
-        platform::setPendingOutput(output.string());
-        raise(SIGINT);
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-    EXPECT_EQ(fs::file_size(output), 0U);
 }
 
 namespace {
@@ -146,7 +128,8 @@ int runAtTerminal(const std::vector<std::pair<std::string, std::string>>& steps,
 // The first session presses a down arrow at the banner, mistypes a bound, which is asked
 // again, presses F1 at "hit any key" and types the input's path straight after it, and é at
 // the end; the second Ctrl+C at the banner, which ends the run as every stop does, with
-// status 1.
+// status 1; the third Ctrl+C at the last wait, when the output is already in place, with
+// status 0.
 TEST(KeyWait, KeysOfSeveralBytesAreOneKeyPressEach) {
     const std::string output = (scratch("terminal") / "out.tif").string();
     const struct {
@@ -165,6 +148,12 @@ TEST(KeyWait, KeysOfSeveralBytesAreOneKeyPressEach) {
           {"Done", ""}},
          0},
         {{{"Press any key to continue", "\x03"}}, 1},
+        {{{"Press any key to continue", "x"},
+          {"input 4", "4\r"},
+          {"hit any key", "k" + fixture("pillow.tif").string() + "\r"},
+          {"outfile.TIF", output + ".2\r"},
+          {"Press any key to continue", "\x03"}},
+         0},
     };
     for (const auto& [steps, status] : sessions) {
         std::string screen;

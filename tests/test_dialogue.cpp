@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include "TestSupport.h"
 
 using namespace testing_support;
@@ -18,11 +20,13 @@ TEST(Dialogue, EachTypedSessionPrintsItsRecordedTranscript) {
             {"{output}",
              (folder / "an output file with a name of more than 39 characters.tif").string()},
             {"{missing}", (folder / "missing.tif").string()},
+            {"{pipe}", (folder / "pipe").string()},
             {"{kept}", (folder / "kept.tif").string()},
             {"{folder}", folder.string()},
             {"{input}", fixture("pillow.tif").string()},
         };
         writeBytes(folder / "kept.tif", {'o', 'l', 'd'});
+        mkfifo((folder / "pipe").c_str(), 0600);
         Bytes typedBytes = readBytes(entry.path());
         std::string typed(typedBytes.begin(), typedBytes.end());
         for (const auto& [name, path] : paths) {

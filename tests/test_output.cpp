@@ -1,6 +1,4 @@
 #include "TestSupport.h"
-#include "app/RunEnded.h"
-#include "tiff/TifFile.h"
 
 using namespace testing_support;
 
@@ -27,26 +25,4 @@ TEST(OutputAssembly, BytesCutByBufferEndsComeThroughWhole) {
     setEntry(tiff, 278, 4, 1, 546);
     setEntry(tiff, 279, 4, 2, arrays + 8);
     EXPECT_EQ(runWithoutFilter(tiff), 0);
-}
-
-TEST(OutputAssembly, FailedWriteLeavesNoOutputAndEndsWithStatusOne) {
-    RunResult result = runJob("4\n\n" + fixture("pillow.tif").string() + "\n/dev/full\n");
-    EXPECT_EQ(result.status, 1);
-    EXPECT_TRUE(endsWith(
-        result.transcript,
-        "Writing the output file /dev/full failed; it has been left empty\nexiting program\n"));
-}
-
-TEST(OutputAssembly, InputThatNoLongerOpensEndsTheRun) {
-    const fs::path folder = scratch("gone");
-    fs::copy_file(fixture("pillow.tif"), folder / "in.tif");
-    std::istringstream in("4\n\n" + (folder / "in.tif").string() + "\n" +
-                          (folder / "out.tif").string() + "\n");
-    std::ostringstream out;
-    Console console(in, out, [] {});
-    TifFile file(console);
-    fs::remove(folder / "in.tif");
-    out.str("");
-    EXPECT_THROW(file.readHeader(), RunEnded);
-    EXPECT_EQ(out.str(), "**Cannot open" + (folder / "in.tif").string() + "**\nexiting program\n");
 }

@@ -28,28 +28,6 @@ class CommandConsole {
     Console console_;
 };
 
-void requireInput(Console& console, const std::string& name) {
-    InputFile probe;
-    probe.name = name;
-    if (!probe.opens()) {
-        endRun(console, {"**Cannot open" + shown(name) + "**", "exiting program"});
-    }
-}
-
-// The output rule of the dialogue: a new or empty file, so that no earlier result is lost.
-void requireEmptyOutput(Console& console, const std::string& name) {
-    OutputFile probe;
-    probe.name = name;
-    int64_t size = probe.sizeOnDisk();
-    if (size < 0) {
-        endRun(console, {"**Cannot open" + shown(name) + "**", "exiting program"});
-    }
-    if (size > 0) {
-        endRun(console, {"**" + shown(name) + " already holds data and will not be written**",
-                         "exiting program"});
-    }
-}
-
 JobOrder readingOrder(const std::string& name) {
     return JobOrder{{}, name, {}};
 }
@@ -88,8 +66,6 @@ int runFilter(const CommandForm& form, std::ostream& out, std::ostream& err) {
     platform::installInterruptHandlers();
     CommandConsole console(form.quiet ? nullptr : &out, err, order.input);
     try {
-        requireInput(console.console(), order.input);
-        requireEmptyOutput(console.console(), order.output);
         ImageJob job(console.console(), order);
     } catch (const RunEnded&) {
         return 1;
@@ -101,7 +77,6 @@ int showColours(const CommandForm& form, std::ostream& out, std::ostream& err) {
     const std::string& name = form.names.front();
     CommandConsole console(nullptr, err, name);
     try {
-        requireInput(console.console(), name);
         ImageJob job(console.console(), readingOrder(name));
         if (uint64_t{job.imageWidth()} * job.imageHeight() > std::numeric_limits<uint32_t>::max()) {
             endRun(console.console(),
@@ -123,7 +98,6 @@ int checkFiles(const CommandForm& form, std::ostream& out) {
         std::ostringstream refusal;
         CommandConsole console(nullptr, refusal, name);
         try {
-            requireInput(console.console(), name);
             ImageJob job(console.console(), readingOrder(name));
             if (!form.quiet) {
                 out << shown(name) << ": ok, " << job.imageWidth() << " x " << job.imageHeight()

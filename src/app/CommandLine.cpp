@@ -11,10 +11,10 @@
 namespace {
 
 constexpr std::string_view kUsage = R"(usage: velstram
-       velstram [--quiet] --keep RRGGBB[,RRGGBB...] IN OUT
-       velstram [--quiet] --band LOW,HIGH IN OUT
-       velstram [--quiet] --contours IN OUT
-       velstram [--quiet] --red-cast IN OUT
+       velstram [--quiet] [--replace] --keep RRGGBB[,RRGGBB...] IN OUT
+       velstram [--quiet] [--replace] --band LOW,HIGH IN OUT
+       velstram [--quiet] [--replace] --contours IN OUT
+       velstram [--quiet] [--replace] --red-cast IN OUT
        velstram --colours [--top N] IN
        velstram [--quiet] --check IN...
        velstram --help | --version
@@ -46,6 +46,9 @@ With arguments it runs without questions, banner or key waits:
                                  lone dots removed
   --red-cast                     option 4: damp the red cast of DOQQ orthophotos
   -q, --quiet                    print nothing but errors
+  --replace                      let a filter replace an OUT that holds data, once the
+                                 new output is complete; the old file stays whole until
+                                 then, and one that changes meanwhile is not replaced
   --colours [--top N] IN         the N commonest colours of IN (16 unless told), with
                                  the pixel count and share of each, then the number of
                                  distinct colours
@@ -53,7 +56,8 @@ With arguments it runs without questions, banner or key waits:
                                  with its size and strips, or why it cannot be read
   --help, --version              this text, the version
 A colour is six hex digits RRGGBB, as c9ea9d or #c9ea9d. The output must be a new or
-empty file other than the input; a file that already holds data is not written. The
+empty file other than the input; a file that already holds data is not written unless
+--replace is given. The
 report goes to standard output, errors to standard error behind the input's name.
 
 Examples:
@@ -67,8 +71,8 @@ Examples:
 Exit status:
   0  the output was written, the census shown, every checked file can be read
   1  the run stopped: a menu that got no option, a mistyped colour from a script, a file
-     that cannot be read, a failed write, the end of console input or an interrupt; the
-     output file is left empty
+     that cannot be read, a failed write, the end of console input or an interrupt;
+     nothing is written
   2  arguments that are not understood
 )";
 
@@ -233,6 +237,8 @@ class ArgumentReader {
             topGiven_ = true;
         } else if (option == "--quiet") {
             form_.quiet = true;
+        } else if (option == "--replace") {
+            form_.order.replace = true;
         } else if (option == "--help" || option == "--version") {
             throw Misuse{quoted(option) + " goes alone"};
         } else {
@@ -271,6 +277,9 @@ class ArgumentReader {
         }
         if (topGiven_ && form_.kind != CommandForm::Kind::Colours) {
             throw Misuse{"--top goes with --colours only"};
+        }
+        if (form_.order.replace && form_.kind != CommandForm::Kind::Filter) {
+            throw Misuse{"--replace goes with a filter only"};
         }
         if (form_.quiet && form_.kind == CommandForm::Kind::Colours) {
             throw Misuse{"--quiet goes with a filter or --check, not with --colours"};

@@ -167,16 +167,12 @@ void ImageJob::runRedCast() {
     filter.dampRedCast(rows.rows(), width(), height());
 }
 
-// A run that stops while writing leaves the output empty rather than half-written.
+// The output takes its name only at the end of the tail; a run that stops before leaves the
+// name as it found it.
 void ImageJob::writeOutput() {
-    try {
-        file.copyPrefix();
-        writeAllStrips();
-        file.copyTail(rows.rows());
-    } catch (const RunEnded&) {
-        file.output.discard();
-        throw;
-    }
+    file.copyPrefix();
+    writeAllStrips();
+    file.copyTail(rows.rows());
 }
 
 void ImageJob::writeAllStrips() {

@@ -10,6 +10,8 @@ struct JobOrder {
     SettingsCopy settings;
     std::string input;
     std::string output;
+    // Whether an output file that holds data may be replaced, once the new one is complete.
+    bool replace = false;
 
     bool writes() const { return !output.empty(); }
 };

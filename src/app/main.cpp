@@ -1,4 +1,6 @@
+#include <exception>
 #include <iostream>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -25,6 +27,11 @@ int main(int argc, char** argv) {
     try {
         ImageJob job(console);
     } catch (const RunEnded&) {
+        return 1;
+    } catch (const std::exception& error) {
+        // The job's files are already let go of: an output not put in place is gone.
+        console.line(std::string("The run failed: ") + error.what());
+        console.line("exiting program");
         return 1;
     }
     return 0;

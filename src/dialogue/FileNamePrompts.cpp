@@ -54,27 +54,29 @@ void InputFile::askName(Console& console) {
     for (;;) {
         showPrompt(console, "input", "infile.TIF");
         name = fileNameMeant(console.readName());
-        if (opens()) {
+        std::string reason;
+        if (hold(reason)) {
             return;
         }
-        askAgain(console, "**Cannot open" + name + "**");
+        console.line("**Cannot open" + name + "**");
+        askAgain(console, reason);
     }
 }
 
 // Appending a new image after an old one would leave a file whose visible image is the old
-// one, so an output that already holds data is refused.
+// one, so an output that already holds data is refused; so is a pipe or a device, where a
+// complete output cannot be put in one step.
 void OutputFile::askName(Console& console) {
     for (;;) {
         showPrompt(console, "output", "outfile.TIF");
         name = fileNameMeant(console.readName());
-        int64_t size = sizeOnDisk();
-        if (size == 0) {
+        std::vector<std::string> refusal = claim(false);
+        if (refusal.empty()) {
             return;
         }
-        if (size < 0) {
-            askAgain(console, "**Cannot open" + name + "**");
-        } else {
-            askAgain(console, "**" + name + " already holds data and will not be written**");
+        for (size_t n = 0; n + 1 < refusal.size(); ++n) {
+            console.line(refusal[n]);
         }
+        askAgain(console, refusal.back());
     }
 }

@@ -8,17 +8,40 @@
 // Everything that differs between operating systems lives behind these few calls.
 namespace platform {
 
-// Opens a file by its name exactly as the user typed it; mode as for std::fopen.
-std::FILE* openFile(const std::string& name, const char* mode);
+// What the system records of an open file's content, to tell whether it changed.
+struct FileStamp {
+    int64_t size = -1;
+    int64_t modifiedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
 
-// Size in bytes of an open file, or -1 when it cannot be told.
-int64_t fileSize(std::FILE* file);
+// Opens an existing regular file by its name exactly as the user typed it, for reading. A
+// pipe, a device or a socket is refused without waiting for a writer. On failure returns
+// null and puts the system's reason in reason.
+std::FILE* openRegularFile(const std::string& name, std::string& reason);
+FileStamp stampOf(std::FILE* file);
 
 // Positions an open file at an absolute byte offset; false on failure.
 bool seekTo(std::FILE* file, uint64_t offset);
 
-// Empties the named file; used to leave no half-written output behind.
-bool emptyFile(const std::string& name);
+// The output is claimed by name at its prompt and written into a file of its own in the same
+// folder, which goes to the name only once complete; until then the name holds what it held
+// before. The state lives here because the interrupt handler needs it.
+enum class Claim { Taken, HoldsData, NotRegular, Refused };
+// Takes the name by creating it empty, or accepts the empty regular file it holds; with
+// replace, also a regular file that holds data, which then stays whole until the complete
+// output takes its place, and is not replaced if it changes meanwhile.
+Claim claimOutput(const std::string& name, std::string& reason, bool replace = false);
+// Creates the file that the output is written into.
+std::FILE* createOutput(std::string& reason);
+enum class Placement { Placed, NameTaken, Failed };
+// Closes the output and puts it at the claimed name, which must still hold the claimed file
+// as it was claimed, or nothing: a file that took the name meanwhile is never replaced. An output not
+// placed is then to be abandoned.
+Placement placeOutput(std::FILE* output);
+// Closes and removes an output that is not to be put in place (output may be null), and
+// removes the empty file the claim created; false when the part written could not be removed.
+bool abandonOutput(std::FILE* output);
 
 bool standardInputIsTerminal();
 bool standardOutputIsTerminal();
@@ -46,10 +69,9 @@ uint64_t physicalMemory();
 // one page fault per 2 MiB instead of per 4 KiB is most of the cost of a first write.
 void preferLargePages(void* start, size_t bytes);
 
-// On an interrupt the terminal settings are restored, the output named by
-// setPendingOutput is emptied, and the process ends with status 1.
+// On an interrupt the terminal settings are restored and the line is ended; an output put in
+// place ends the process with status 0, else the output is abandoned and the status is 1. A
+// broken console and a file size limit become failed writes instead of ending the process.
 void installInterruptHandlers();
-void setPendingOutput(const std::string& name);
-void clearPendingOutput();
 
 }  // namespace platform

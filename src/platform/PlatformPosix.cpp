@@ -4,11 +4,13 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -19,8 +21,39 @@ namespace {
 // Shared with the signal handler, so plain static storage only.
 struct termios savedTerminal;
 volatile std::sig_atomic_t terminalIsRaw = 0;
-char pendingOutput[4096];
-volatile std::sig_atomic_t hasPendingOutput = 0;
+
+// The claimed output name, and the empty file there, held open for its identity and for the
+// lock under which any run of this program changes what that name holds.
+char outputName[PATH_MAX];
+int claimFd = -1;
+dev_t claimedDevice = 0;
+ino_t claimedInode = 0;
+mode_t claimedMode = 0;
+off_t claimedSize = 0;
+struct timespec claimedModified {};
+volatile std::sig_atomic_t hasClaim = 0;
+volatile std::sig_atomic_t claimCreated = 0;
+// The name of the file being written, where it has one (the unnamed kind leaves nothing).
+char tempName[PATH_MAX + 64];
+volatile std::sig_atomic_t hasTempName = 0;
+volatile std::sig_atomic_t outputPlaced = 0;
+
+// Interrupts wait while the output's files change, so that the handler finds them either
+// before or after a change, never half way: a file created but not yet recorded, say.
+class HeldInterrupts {
+  public:
+    HeldInterrupts() {
+        sigset_t all;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &previous_);
+    }
+    ~HeldInterrupts() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    HeldInterrupts(const HeldInterrupts&) = delete;
+    HeldInterrupts& operator=(const HeldInterrupts&) = delete;
+
+  private:
+    sigset_t previous_{};
+};
 
 void restoreTerminal() {
     if (terminalIsRaw != 0) {
@@ -29,15 +62,140 @@ void restoreTerminal() {
     }
 }
 
+bool stillClaimed(const struct stat& now) {
+    return now.st_dev == claimedDevice && now.st_ino == claimedInode && S_ISREG(now.st_mode) &&
+           now.st_size == claimedSize && now.st_mtim.tv_sec == claimedModified.tv_sec &&
+           now.st_mtim.tv_nsec == claimedModified.tv_nsec;
+}
+
+// Async-signal-safe. A name that another run has filled meanwhile is left alone; so is one
+// whose lock another process holds.
+void removeOwnEmptyFile() {
+    struct stat now {};
+    if (hasClaim != 0 && claimCreated != 0 && flock(claimFd, LOCK_EX | LOCK_NB) == 0 &&
+        lstat(outputName, &now) == 0 && stillClaimed(now)) {
+        unlink(outputName);
+    }
+}
+
+void releaseClaim() {
+    hasClaim = 0;
+    if (claimFd >= 0) {
+        close(claimFd);
+        claimFd = -1;
+    }
+}
+
 extern "C" void onInterrupt([[maybe_unused]] int signal) {
     restoreTerminal();
-    if (hasPendingOutput != 0) {
-        int fd = open(pendingOutput, O_WRONLY | O_TRUNC);
-        if (fd >= 0) {
-            close(fd);
-        }
+    static_cast<void>(write(STDOUT_FILENO, "\n", 1));
+    if (outputPlaced != 0) {
+        _exit(0);
     }
+    if (hasTempName != 0) {
+        unlink(tempName);
+    }
+    removeOwnEmptyFile();
     _exit(1);
+}
+
+std::string systemReason(int error) {
+    return std::strerror(error);  // NOLINT(concurrency-mt-unsafe): one thread
+}
+
+std::string notRegularReason(const struct stat& info) {
+    return S_ISDIR(info.st_mode) ? systemReason(EISDIR)
+                                 : "Not a regular file: a pipe, a device or a socket is not read";
+}
+
+// A name that is a symbolic link gets the output where the link points, as writing through
+// the link would; the link itself stays.
+std::string placeOf(const std::string& name) {
+    struct stat link {};
+    if (lstat(name.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+        return name;
+    }
+    char* target = realpath(name.c_str(), nullptr);
+    std::string place = target != nullptr ? target : name;
+    std::free(target);  // NOLINT(cppcoreguidelines-no-malloc): realpath's allocation
+    return place;
+}
+
+std::string folderOf(const std::string& name) {
+    size_t slash = name.find_last_of('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : name.substr(0, slash);
+}
+
+// The file being written gets a hidden name beside the output, made from the output's name
+// and this process, so that one left by a killed run is recognisable.
+bool nameTempFile() {
+    std::string name = outputName;
+    size_t slash = name.find_last_of('/');
+    std::string hidden = (slash == std::string::npos ? "" : name.substr(0, slash + 1)) + "." +
+                         name.substr(slash + 1) + ".velstram-" + std::to_string(getpid()) + ".tmp";
+    if (hidden.size() >= sizeof tempName) {
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    hasTempName = 0;
+    std::memcpy(tempName, hidden.c_str(), hidden.size() + 1);
+    return true;
+}
+
+int createTempFile() {
+#ifdef O_TMPFILE
+    int unnamed = open(folderOf(outputName).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (unnamed >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
+        return unnamed;
+    }
+#endif
+    if (!nameTempFile()) {
+        return -1;
+    }
+    int fd = open(tempName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    hasTempName = fd >= 0 ? 1 : 0;
+    return fd;
+}
+
+// An unnamed file gets its name by a link from the process's own view of it, which never
+// replaces what a name holds.
+bool linkUnnamed(int fd, const char* name) {
+    std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name, AT_SYMLINK_FOLLOW) == 0;
+}
+
+// Runs with the claim's lock held and the interrupts held back. The empty file that this
+// run's prompt created is removed first, as the name held nothing before the run; one that
+// was there before is replaced in one step, which needs a named file to rename.
+Placement putInPlace(int fd) {
+    struct stat now {};
+    bool present = lstat(outputName, &now) == 0;
+    if ((present && !stillClaimed(now)) || (!present && errno != ENOENT)) {
+        return present ? Placement::NameTaken : Placement::Failed;
+    }
+    if (present && claimCreated != 0) {
+        if (unlink(outputName) != 0) {
+            return Placement::Failed;
+        }
+        present = false;
+    }
+    if (hasTempName == 0 && present) {
+        if (!nameTempFile() || !linkUnnamed(fd, tempName)) {
+            return Placement::Failed;
+        }
+        hasTempName = 1;
+    }
+    if (present) {
+        return rename(tempName, outputName) == 0 ? Placement::Placed : Placement::Failed;
+    }
+    bool linked = hasTempName != 0 ? link(tempName, outputName) == 0 : linkUnnamed(fd, outputName);
+    if (!linked) {
+        return errno == EEXIST ? Placement::NameTaken : Placement::Failed;
+    }
+    if (hasTempName != 0) {
+        unlink(tempName);
+    }
+    return Placement::Placed;
 }
 
 // The bytes of one key press (an arrow's escape sequence, a letter's UTF-8 bytes) reach the
@@ -54,24 +212,139 @@ bool nextByteOfKey(unsigned char& byte) {
 
 }  // namespace
 
-std::FILE* openFile(const std::string& name, const char* mode) {
-    return std::fopen(name.c_str(), mode);
+std::FILE* openRegularFile(const std::string& name, std::string& reason) {
+    struct stat info {};
+    // A pipe or a device is told apart before it is opened, as opening one can wait or act.
+    if (stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        reason = notRegularReason(info);
+        return nullptr;
+    }
+    int fd = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        reason = fd < 0 ? systemReason(errno) : notRegularReason(info);
+        if (fd >= 0) {
+            close(fd);
+        }
+        return nullptr;
+    }
+    std::FILE* file = fdopen(fd, "rb");
+    if (file == nullptr) {
+        reason = systemReason(errno);
+        close(fd);
+    }
+    return file;
 }
 
-int64_t fileSize(std::FILE* file) {
+FileStamp stampOf(std::FILE* file) {
     struct stat info {};
     if (fstat(fileno(file), &info) != 0) {
-        return -1;
+        return {};
     }
-    return static_cast<int64_t>(info.st_size);
+    return {static_cast<int64_t>(info.st_size),
+            static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 }
 
 bool seekTo(std::FILE* file, uint64_t offset) {
     return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 
-bool emptyFile(const std::string& name) {
-    return truncate(name.c_str(), 0) == 0;
+Claim claimOutput(const std::string& name, std::string& reason, bool replace) {
+    std::string place = placeOf(name);
+    struct stat info {};
+    if (place.size() >= sizeof outputName) {
+        reason = systemReason(ENAMETOOLONG);
+        return Claim::Refused;
+    }
+    if (stat(place.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        reason = notRegularReason(info);
+        return S_ISDIR(info.st_mode) ? Claim::Refused : Claim::NotRegular;
+    }
+    // The output is written beside its name, so a folder that takes no new file is refused
+    // here rather than after the whole input has been read.
+    if (access(folderOf(place).c_str(), W_OK | X_OK) != 0) {
+        reason = systemReason(errno);
+        return Claim::Refused;
+    }
+    HeldInterrupts held;
+    int fd = open(place.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    bool created = fd >= 0;
+    if (fd < 0 && errno == EEXIST) {
+        fd = open(place.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    }
+    bool known = fd >= 0 && fstat(fd, &info) == 0;
+    reason = systemReason(errno);
+    Claim claim = !known                   ? Claim::Refused
+                  : !S_ISREG(info.st_mode) ? Claim::NotRegular
+                  : info.st_size != 0 && !replace ? Claim::HoldsData
+                                           : Claim::Taken;
+    if (claim != Claim::Taken) {
+        if (fd >= 0) {
+            close(fd);
+        }
+        return claim;
+    }
+    releaseClaim();
+    std::memcpy(outputName, place.c_str(), place.size() + 1);
+    claimFd = fd;
+    claimedDevice = info.st_dev;
+    claimedInode = info.st_ino;
+    claimedMode = info.st_mode;
+    claimedSize = info.st_size;
+    claimedModified = info.st_mtim;
+    claimCreated = created ? 1 : 0;
+    outputPlaced = 0;
+    hasClaim = 1;
+    return claim;
+}
+
+std::FILE* createOutput(std::string& reason) {
+    HeldInterrupts held;
+    int fd = hasClaim != 0 ? createTempFile() : -1;
+    // What replaces a file that was there keeps that file's permissions.
+    if (fd >= 0 && claimCreated == 0) {
+        fchmod(fd, claimedMode & 07777);
+    }
+    std::FILE* file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+    if (file == nullptr) {
+        reason = systemReason(hasClaim != 0 ? errno : ENOENT);
+        if (fd >= 0) {
+            close(fd);
+        }
+        abandonOutput(nullptr);
+    }
+    return file;
+}
+
+Placement placeOutput(std::FILE* output) {
+    // Every byte has reached the file once the flush succeeds, so closing has nothing left to
+    // report.
+    if (std::fflush(output) != 0 || std::ferror(output) != 0 || flock(claimFd, LOCK_EX) != 0) {
+        static_cast<void>(std::fclose(output));
+        return Placement::Failed;
+    }
+    Placement placement = Placement::Failed;
+    {
+        HeldInterrupts held;
+        placement = putInPlace(fileno(output));
+        if (placement == Placement::Placed) {
+            hasTempName = 0;
+            outputPlaced = 1;
+            releaseClaim();
+        }
+    }
+    static_cast<void>(std::fclose(output));
+    return placement;
+}
+
+bool abandonOutput(std::FILE* output) {
+    if (output != nullptr) {
+        static_cast<void>(std::fclose(output));
+    }
+    bool removed = hasTempName == 0 || unlink(tempName) == 0 || errno == ENOENT;
+    hasTempName = 0;
+    removeOwnEmptyFile();
+    releaseClaim();
+    return removed;
 }
 
 bool standardInputIsTerminal() {
@@ -138,22 +411,15 @@ void preferLargePages([[maybe_unused]] void* start, [[maybe_unused]] size_t byte
 void installInterruptHandlers() {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    // A second signal waits for the first one's clean-up rather than cutting into it.
+    sigfillset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM}) {
         sigaction(signal, &action, nullptr);
     }
-}
-
-void setPendingOutput(const std::string& name) {
-    hasPendingOutput = 0;
-    if (name.size() < sizeof pendingOutput) {
-        std::memcpy(pendingOutput, name.c_str(), name.size() + 1);
-        hasPendingOutput = 1;
+    action.sa_handler = SIG_IGN;
+    for (int signal : {SIGPIPE, SIGXFSZ}) {
+        sigaction(signal, &action, nullptr);
     }
-}
-
-void clearPendingOutput() {
-    hasPendingOutput = 0;
 }
 
 }  // namespace platform

@@ -2,17 +2,24 @@
 
 #include <conio.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 
+#include <cstring>
 #include <limits>
 #include <string>
 
 namespace platform {
 namespace {
 
-// Shared with the console control handler, which Windows runs on a thread of its own.
-std::wstring pendingOutput;
-volatile LONG hasPendingOutput = 0;
+// Shared with the console control handler, which Windows runs on a thread of its own; the
+// names are only changed while their flags mark them absent.
+std::wstring outputName;
+std::wstring tempName;
+volatile LONG hasClaim = 0;
+volatile LONG claimCreated = 0;
+volatile LONG hasTempName = 0;
+volatile LONG outputPlaced = 0;
 HANDLE mainThread = nullptr;
 
 bool inputIsConsole() {
@@ -40,45 +47,115 @@ std::wstring typedName(const std::string& name) {
     return wide(name, inputIsConsole() ? GetConsoleCP() : CP_ACP);
 }
 
-bool truncateFile(const wchar_t* name) {
-    HANDLE file = CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    CloseHandle(file);
-    return true;
+// Opening a folder fails with a reason that does not say it is one.
+bool isFolder(const std::wstring& name, std::string& reason) {
+    DWORD attributes = GetFileAttributesW(name.c_str());
+    reason = std::strerror(EISDIR);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// The main thread is halted first so that no write of it lands after the truncation, and
-// the process is then terminated rather than exited: an exit would let the C runtime flush
-// the output's stream buffer into the emptied file.
+bool isSet(volatile LONG& flag) {
+    return InterlockedCompareExchange(&flag, 0, 0) != 0;
+}
+
+std::string systemReason(DWORD error) {
+    char text[256] = {};
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, error, 0, text, sizeof text, nullptr);
+    std::string reason(text, length);
+    return reason.substr(0, reason.find_last_not_of(" .\r\n") + 1);
+}
+
+// The volume and index of the empty file the prompt accepted, which tell it from any other.
+BY_HANDLE_FILE_INFORMATION claimed{};
+// A claimed file that holds data is replaced in one move, so that it stays whole until then.
+bool replacing = false;
+
+// Whether the output name still holds the claimed file, as it was claimed.
+bool stillClaimed() {
+    HANDLE file =
+        CreateFileW(outputName.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    BY_HANDLE_FILE_INFORMATION now{};
+    bool same = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &now) != 0 &&
+                now.dwVolumeSerialNumber == claimed.dwVolumeSerialNumber &&
+                now.nFileIndexHigh == claimed.nFileIndexHigh &&
+                now.nFileIndexLow == claimed.nFileIndexLow &&
+                now.nFileSizeHigh == claimed.nFileSizeHigh &&
+                now.nFileSizeLow == claimed.nFileSizeLow &&
+                CompareFileTime(&now.ftLastWriteTime, &claimed.ftLastWriteTime) == 0;
+    if (file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+    }
+    return same;
+}
+
+void removeOwnEmptyFile() {
+    if (isSet(hasClaim) && isSet(claimCreated) && stillClaimed()) {
+        DeleteFileW(outputName.c_str());
+    }
+}
+
+// The file being written is hidden beside the output, named after it and this process, so
+// that one left by a killed run is recognisable. Sharing it for deletion lets the interrupt
+// handler remove it while the stream is open.
+HANDLE createTempFile() {
+    size_t slash = outputName.find_last_of(L"\\/:");
+    size_t start = slash == std::wstring::npos ? 0 : slash + 1;
+    tempName = outputName.substr(0, start) + L"." + outputName.substr(start) + L".velstram-" +
+               std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    return CreateFileW(tempName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                       nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
+}
+
+// The main thread is halted first so that no write of it lands after the clean-up, and the
+// process is then terminated rather than exited: an exit would let the C runtime flush the
+// output's stream buffer.
 BOOL WINAPI onInterrupt(DWORD) {
     if (mainThread != nullptr && SuspendThread(mainThread) != static_cast<DWORD>(-1)) {
         CONTEXT halted{};
         halted.ContextFlags = CONTEXT_CONTROL;
         GetThreadContext(mainThread, &halted);
     }
-    if (InterlockedCompareExchange(&hasPendingOutput, 0, 0) != 0) {
-        truncateFile(pendingOutput.c_str());
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), "\r\n", 2, &written, nullptr);
+    if (isSet(outputPlaced)) {
+        TerminateProcess(GetCurrentProcess(), 0);
     }
+    if (isSet(hasTempName)) {
+        DeleteFileW(tempName.c_str());
+    }
+    removeOwnEmptyFile();
     TerminateProcess(GetCurrentProcess(), 1);
     return TRUE;
 }
 
 }  // namespace
 
-std::FILE* openFile(const std::string& name, const char* mode) {
+std::FILE* openRegularFile(const std::string& name, std::string& reason) {
     std::wstring wideName = typedName(name);
-    std::wstring wideMode(mode, mode + std::char_traits<char>::length(mode));
-    if (wideName.empty()) {
+    if (isFolder(wideName, reason)) {
         return nullptr;
     }
-    return _wfopen(wideName.c_str(), wideMode.c_str());
+    std::FILE* file = wideName.empty() ? nullptr : _wfopen(wideName.c_str(), L"rb");
+    if (file == nullptr) {
+        reason = std::strerror(errno);
+        return nullptr;
+    }
+    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
+        static_cast<void>(std::fclose(file));
+        reason = "Not a regular file: a pipe, a device or a socket is not read";
+        return nullptr;
+    }
+    return file;
 }
 
-int64_t fileSize(std::FILE* file) {
-    return _filelengthi64(_fileno(file));
+FileStamp stampOf(std::FILE* file) {
+    struct _stat64 info {};
+    if (_fstat64(_fileno(file), &info) != 0) {
+        return {};
+    }
+    return {info.st_size, static_cast<int64_t>(info.st_mtime) * 1000000000};
 }
 
 bool seekTo(std::FILE* file, uint64_t offset) {
@@ -88,9 +165,95 @@ bool seekTo(std::FILE* file, uint64_t offset) {
     return _fseeki64(file, static_cast<int64_t>(offset), SEEK_SET) == 0;
 }
 
-bool emptyFile(const std::string& name) {
+Claim claimOutput(const std::string& name, std::string& reason, bool replace) {
     std::wstring wideName = typedName(name);
-    return !wideName.empty() && truncateFile(wideName.c_str());
+    if (isFolder(wideName, reason)) {
+        return Claim::Refused;
+    }
+    constexpr DWORD kShared = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE file = CreateFileW(wideName.c_str(), GENERIC_WRITE, kShared, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool created = file != INVALID_HANDLE_VALUE;
+    if (!created && GetLastError() == ERROR_FILE_EXISTS) {
+        file = CreateFileW(wideName.c_str(), GENERIC_WRITE, kShared, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    if (file == INVALID_HANDLE_VALUE) {
+        reason = systemReason(GetLastError());
+        return Claim::Refused;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    bool disk = GetFileType(file) == FILE_TYPE_DISK;
+    bool empty = GetFileInformationByHandle(file, &info) != 0 && info.nFileSizeHigh == 0 &&
+                 info.nFileSizeLow == 0;
+    CloseHandle(file);
+    if (!disk || (!empty && !replace)) {
+        return disk ? Claim::HoldsData : Claim::NotRegular;
+    }
+    InterlockedExchange(&hasClaim, 0);
+    outputName = wideName;
+    claimed = info;
+    InterlockedExchange(&claimCreated, created ? 1 : 0);
+    replacing = !empty;
+    InterlockedExchange(&outputPlaced, 0);
+    InterlockedExchange(&hasClaim, 1);
+    return Claim::Taken;
+}
+
+std::FILE* createOutput(std::string& reason) {
+    HANDLE file = isSet(hasClaim) ? createTempFile() : INVALID_HANDLE_VALUE;
+    if (file == INVALID_HANDLE_VALUE) {
+        reason = systemReason(GetLastError());
+        abandonOutput(nullptr);
+        return nullptr;
+    }
+    InterlockedExchange(&hasTempName, 1);
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), 0);
+    std::FILE* output = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
+    if (output == nullptr) {
+        reason = std::strerror(errno);
+        fd >= 0 ? _close(fd) : CloseHandle(file);
+        abandonOutput(nullptr);
+    }
+    return output;
+}
+
+// A file that was there before is removed just before the move, as a move that never
+// replaces is the only one that cannot overwrite data.
+Placement placeOutput(std::FILE* output) {
+    bool written = std::fflush(output) == 0 && std::ferror(output) == 0;
+    if (std::fclose(output) != 0 || !written) {
+        return Placement::Failed;
+    }
+    if (GetFileAttributesW(outputName.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        if (!stillClaimed()) {
+            return Placement::NameTaken;
+        }
+        if (!replacing) {
+            DeleteFileW(outputName.c_str());
+        }
+    }
+    SetFileAttributesW(tempName.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DWORD move = MOVEFILE_WRITE_THROUGH | (replacing ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (MoveFileExW(tempName.c_str(), outputName.c_str(), move) == 0) {
+        return GetLastError() == ERROR_ALREADY_EXISTS ? Placement::NameTaken : Placement::Failed;
+    }
+    InterlockedExchange(&hasTempName, 0);
+    InterlockedExchange(&hasClaim, 0);
+    InterlockedExchange(&outputPlaced, 1);
+    return Placement::Placed;
+}
+
+bool abandonOutput(std::FILE* output) {
+    if (output != nullptr) {
+        static_cast<void>(std::fclose(output));
+    }
+    bool removed = !isSet(hasTempName) || DeleteFileW(tempName.c_str()) != 0 ||
+                   GetLastError() == ERROR_FILE_NOT_FOUND;
+    InterlockedExchange(&hasTempName, 0);
+    removeOwnEmptyFile();
+    InterlockedExchange(&hasClaim, 0);
+    return removed;
 }
 
 bool standardInputIsTerminal() {
@@ -165,19 +328,6 @@ void installInterruptHandlers() {
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &mainThread,
                     THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, 0);
     SetConsoleCtrlHandler(onInterrupt, TRUE);
-}
-
-// The handler reads the name without a lock, so it is only changed while marked absent.
-void setPendingOutput(const std::string& name) {
-    InterlockedExchange(&hasPendingOutput, 0);
-    pendingOutput = typedName(name);
-    if (!pendingOutput.empty()) {
-        InterlockedExchange(&hasPendingOutput, 1);
-    }
-}
-
-void clearPendingOutput() {
-    InterlockedExchange(&hasPendingOutput, 0);
 }
 
 }  // namespace platform

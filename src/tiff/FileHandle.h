@@ -4,8 +4,8 @@
 #include <memory>
 
 // Owns an open C stream and closes it when it goes. Only streams whose closing has nothing
-// to report end here: inputs, probes, and outputs being discarded. OutputFile::close takes
-// its stream out first and checks that closing it wrote every byte.
+// to report end here: the held input and probes. The output's stream is handed to the
+// platform, which checks that every byte was written before the output takes its name.
 struct FileCloser {
     void operator()(std::FILE* file) const { static_cast<void>(std::fclose(file)); }
 };

@@ -11,33 +11,32 @@ namespace {
 constexpr size_t kBufferSize = size_t{64} << 10;
 }  // namespace
 
-bool InputFile::reopen(Console& console) {
-    close();
-    file_.reset(platform::openFile(name, "rb"));
-    int64_t size = file_ ? platform::fileSize(file_.get()) : -1;
-    if (size < 0) {
-        file_.reset();
-        console.line("**Cannot open" + name + "**");
+bool InputFile::hold(std::string& reason) {
+    file_.reset(platform::openRegularFile(name, reason));
+    if (!file_) {
         return false;
     }
-    size_ = static_cast<uint64_t>(size);
+    stamp_ = platform::stampOf(file_.get());
+    size_ = static_cast<uint64_t>(std::max<int64_t>(stamp_.size, 0));
     buffer_.resize(kBufferSize);
-    failed_ = false;
     return true;
 }
 
-// Some systems open a folder for reading; only its first read fails.
-bool InputFile::opens() const {
-    FileHandle probe(platform::openFile(name, "rb"));
-    return probe != nullptr && (std::fgetc(probe.get()) != EOF || std::ferror(probe.get()) == 0);
+void InputFile::rewind() {
+    close();
+    unpositioned_ = true;
+    failed_ = !file_;
 }
 
 void InputFile::close() {
-    file_.reset();
     next_ = end_ = 0;
     bufferStart_ = 0;
     unpositioned_ = false;
     failed_ = true;
+}
+
+bool InputFile::unchanged() const {
+    return file_ && platform::stampOf(file_.get()) == stamp_;
 }
 
 void InputFile::seek(uint64_t offset) {

@@ -5,12 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/Platform.h"
 #include "tiff/FileHandle.h"
 
 class Console;
 
 // The input image, read one byte at a time through a large buffer of its own. Positioning
 // by skipping is done by seeking, which ends in the same place as reading and discarding.
+// The file is opened once, at its prompt, and held: every stage reads that same file from
+// its start, so a file put in its place by name during the run cannot mix into the output.
 class InputFile {
   public:
     // What a read yields once it has run past the end of the file.
@@ -18,13 +21,17 @@ class InputFile {
 
     std::string name;
 
-    // Opens name for binary reading; on failure reports "**Cannot open" and returns false.
-    bool reopen(Console& console);
-    // The same open, silent, for proving a typed name.
-    bool opens() const;
-    // Asks for the name until one is given that this file can be used under.
+    // Asks for the name until one is given whose regular file opens, and holds that file.
     void askName(Console& console);
+    // Opens name's regular file and holds it; on failure gives the system's reason.
+    bool hold(std::string& reason);
+    // Starts a stage's reading at the first byte of the held file.
+    void rewind();
+    // Ends a stage's reading; the file stays held for the next stage.
     void close();
+    // Whether the held file has the size and modification time it had when it was opened:
+    // a file rewritten in place during the run must not be taken for the one that was read.
+    bool unchanged() const;
 
     uint64_t size() const { return size_; }
     // Set once a read has run past the end of the file (or the open failed).
@@ -48,7 +55,9 @@ class InputFile {
   private:
     uint8_t refill();
 
+
     FileHandle file_;
+    platform::FileStamp stamp_;
     std::vector<uint8_t> buffer_;
     size_t next_ = 0;
     size_t end_ = 0;

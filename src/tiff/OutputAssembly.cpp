@@ -1,4 +1,3 @@
-#include "platform/Platform.h"
 #include "tiff/PixelBytes.h"
 #include "tiff/TifFile.h"
 
@@ -51,7 +50,7 @@ void TifFile::copyTail(const uint32_t* const* rows) {
     checkInputIntact();
     input.close();
     closeOutput();
-    platform::clearPendingOutput();
+    placeOutput();
 }
 
 void TifFile::copyInput(uint64_t from, uint64_t to) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "dialogue/Console.h"
 #include "platform/Platform.h"
@@ -10,46 +11,68 @@ namespace {
 constexpr size_t kBufferSize = size_t{1} << 20;
 }
 
-bool OutputFile::reopen(Console& console) {
-    file_.reset(platform::openFile(name, "ab"));
+bool OutputFile::open(Console& console) {
+    if (file_ != nullptr) {
+        return !failed_;
+    }
+    std::string reason;
+    file_ = platform::createOutput(reason);
     used_ = 0;
-    if (!file_) {
+    claimed_ = file_ != nullptr;
+    if (file_ == nullptr) {
         failed_ = true;
         console.line("**Cannot open" + name + "**");
+        console.line(reason);
         return false;
     }
     buffer_.resize(kBufferSize);
     failed_ = false;
-    platform::setPendingOutput(name);
     return true;
 }
 
-bool OutputFile::close() {
-    if (!file_) {
-        return !failed_;
+std::vector<std::string> OutputFile::claim(bool replace) {
+    std::string reason;
+    switch (platform::claimOutput(name, reason, replace)) {
+        case platform::Claim::Taken:
+            claimed_ = true;
+            return {};
+        case platform::Claim::HoldsData:
+            return {"**" + name + " already holds data and will not be written**"};
+        case platform::Claim::NotRegular:
+            return {"**" + name + " is not a regular file and will not be written**"};
+        case platform::Claim::Refused:
+            break;
     }
+    return {"**Cannot open" + name + "**", reason};
+}
+
+bool OutputFile::endStage() {
     flush();
-    if (std::fclose(file_.release()) != 0) {
-        failed_ = true;
+    return file_ != nullptr && !failed_;
+}
+
+platform::Placement OutputFile::place() {
+    if (!endStage()) {
+        return platform::Placement::Failed;
     }
-    return !failed_;
+    platform::Placement placement = platform::placeOutput(std::exchange(file_, nullptr));
+    claimed_ = placement != platform::Placement::Placed;
+    return placement;
 }
 
-int64_t OutputFile::sizeOnDisk() const {
-    FileHandle probe(platform::openFile(name, "ab"));
-    return probe ? platform::fileSize(probe.get()) : -1;
-}
-
-void OutputFile::discard() {
-    file_.reset();
+bool OutputFile::discard() {
     used_ = 0;
-    platform::emptyFile(name);
-    platform::clearPendingOutput();
+    failed_ = true;
+    if (!claimed_ && file_ == nullptr) {
+        return true;
+    }
+    claimed_ = false;
+    return platform::abandonOutput(std::exchange(file_, nullptr));
 }
 
 void OutputFile::flush() {
-    if (used_ > 0 && file_ && !failed_ &&
-        std::fwrite(buffer_.data(), 1, used_, file_.get()) != used_) {
+    if (used_ > 0 && file_ != nullptr && !failed_ &&
+        std::fwrite(buffer_.data(), 1, used_, file_) != used_) {
         failed_ = true;
     }
     used_ = 0;

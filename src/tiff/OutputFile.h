@@ -2,29 +2,39 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "tiff/FileHandle.h"
+#include "platform/Platform.h"
 
 class Console;
 
-// The output image, appended to through a large buffer. A run that does not finish
-// empties it again, so no half-written image is ever left behind.
+// The output image, appended to through a large buffer. It is written into a file of its
+// own and goes to its name only when complete, so a run that does not finish, however it
+// ends, leaves the name as it found it.
 class OutputFile {
   public:
     std::string name;
 
-    // Opens name for binary appending; on failure reports "**Cannot open" and returns false.
-    bool reopen(Console& console);
-    // Closes, reporting whether every byte reached the file.
-    bool close();
-    // Asks for the name until one is given that this file can be used under.
+    OutputFile() = default;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile() { discard(); }
+
+    // Asks for the name until one is given that the output can be claimed under.
     void askName(Console& console);
-    // Size of the named file, or -1 when it does not open for appending.
-    int64_t sizeOnDisk() const;
-    // Empties the named file after a run that did not finish.
-    void discard();
+    // Claims name for the output; when it cannot be, returns the lines that say why.
+    std::vector<std::string> claim(bool replace);
+    // Starts a stage: the first creates the file written into, the others append to it. On
+    // failure reports "**Cannot open" with the reason and returns false.
+    bool open(Console& console);
+    // Ends a stage, reporting whether every byte so far reached the file.
+    bool endStage();
+    // Puts the complete output at its name.
+    platform::Placement place();
+    // Removes what a run that did not finish had written; false when that failed.
+    bool discard();
 
     void writeByte(uint8_t byte) {
         if (used_ == buffer_.size()) {
@@ -37,11 +47,13 @@ class OutputFile {
     uint8_t* reserve(size_t count, size_t& granted);
     void commit(size_t count) { used_ += count; }
     bool failed() const { return failed_; }
+    bool claimed() const { return claimed_; }
 
   private:
     void flush();
 
-    FileHandle file_;
+    std::FILE* file_ = nullptr;
+    bool claimed_ = false;
     std::vector<uint8_t> buffer_;
     size_t used_ = 0;
     bool failed_ = true;

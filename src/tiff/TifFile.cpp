@@ -1,6 +1,7 @@
 #include "tiff/TifFile.h"
 
 #include "app/RunEnded.h"
+#include "platform/Platform.h"
 
 TifFile::TifFile(Console& console) : console_(console) {
     settings.showBanner(console);
@@ -10,10 +11,24 @@ TifFile::TifFile(Console& console) : console_(console) {
     output.askName(console);
 }
 
+// The names of an order were given at once, so a name that cannot be used ends the run.
 TifFile::TifFile(Console& console, const JobOrder& order)
     : settingsCopy(order.settings), console_(console) {
     input.name = order.input;
-    output.name = order.output;
+    std::string reason;
+    if (!input.hold(reason)) {
+        console_.errorLine("**Cannot open" + input.name + "**");
+        fail(reason);
+    }
+    if (order.writes()) {
+        output.name = order.output;
+        for (const std::string& line : output.claim(order.replace)) {
+            console_.errorLine(line);
+        }
+        if (!output.claimed()) {
+            endRun(console_, {"exiting program"});
+        }
+    }
 }
 
 void TifFile::fail(std::string_view reason) {
@@ -21,9 +36,7 @@ void TifFile::fail(std::string_view reason) {
 }
 
 void TifFile::openInput() {
-    if (!input.reopen(console_)) {
-        endRun(console_, {"exiting program"});
-    }
+    input.rewind();
     fileSize_ = input.size();
 }
 
@@ -36,15 +49,34 @@ void TifFile::checkInputIntact() {
 }
 
 void TifFile::openOutput() {
-    if (!output.reopen(console_)) {
-        output.discard();
+    if (!output.open(console_)) {
         endRun(console_, {"exiting program"});
     }
 }
 
 void TifFile::closeOutput() {
-    if (!output.close()) {
-        output.discard();
-        fail("Writing the output file " + output.name + " failed; it has been left empty");
+    if (!output.endStage()) {
+        failWrite();
+    }
+}
+
+void TifFile::failWrite() {
+    fail("Writing the output file " + output.name + " failed; " +
+         (output.discard() ? "nothing was written" : "what was written could not be removed"));
+}
+
+// The input is checked once more just before the output takes its name: a file rewritten in
+// place during the run could have given the stages different bytes.
+void TifFile::placeOutput() {
+    if (!input.unchanged()) {
+        fail("The input file " + input.name + " was changed during the run; nothing was written");
+    }
+    switch (output.place()) {
+        case platform::Placement::Placed:
+            return;
+        case platform::Placement::NameTaken:
+            fail("Another file now holds the name " + output.name + "; nothing was written");
+        case platform::Placement::Failed:
+            failWrite();
     }
 }

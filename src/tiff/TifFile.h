@@ -99,6 +99,8 @@ class TifFile {
     void openInput();
     void openOutput();
     void closeOutput();
+    [[noreturn]] void failWrite();
+    void placeOutput();
     void checkInputIntact();
     [[noreturn]] void fail(std::string_view reason);
 

@@ -1,0 +1,193 @@
+// However a run of the built program ends, the output name holds what it held before or the
+// whole output, and exit status 0 means the latter.
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include "TestSupport.h"
+
+using namespace testing_support;
+
+namespace {
+
+// An uncompressed RGB image in one strip, its directory in front of the pixels or after them.
+Bytes makeImage(uint32_t width, uint32_t height, bool directoryFirst) {
+    const uint32_t pixels = width * height * 3;
+    const uint32_t directory = directoryFirst ? 8 : 8 + pixels, strip = directoryFirst ? 62 : 8;
+    Bytes tiff(8 + 54 + pixels);
+    put(tiff, 0, 0x002A4949);
+    put(tiff, 4, directory);
+    put(tiff, directory, 4, 2);
+    const uint32_t entries[4][2] = {{256, width}, {257, height}, {273, strip}, {279, pixels}};
+    for (size_t e = 0; e < 4; ++e) {
+        put(tiff, directory + 2 + 12 * e, entries[e][0] | 4U << 16);
+        put(tiff, directory + 6 + 12 * e, 1);
+        put(tiff, directory + 10 + 12 * e, entries[e][1]);
+    }
+    for (uint32_t i = 0; i < pixels; ++i) {
+        tiff[strip + i] = static_cast<uint8_t>(i * 7 + i / 4099);
+    }
+    return tiff;
+}
+
+// A running program, its standard output and input, and what it has printed so far.
+struct Process {
+    pid_t pid;
+    int out;
+    int in;
+    std::string transcript;
+};
+
+void type(const Process& process, const std::string& typed) {
+    EXPECT_EQ(write(process.in, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+}
+
+// Starts the program on the typed names; without an output name it waits at that prompt.
+Process start(const fs::path& input, const fs::path& output = {}) {
+    int in[2], out[2];
+    EXPECT_EQ(pipe(in) | pipe(out), 0);
+    Process process{fork(), out[0], in[1], ""};
+    if (process.pid == 0) {
+        dup2(in[0], STDIN_FILENO);
+        dup2(out[1], STDOUT_FILENO);
+        execl(VELSTRAM_BINARY, VELSTRAM_BINARY, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    type(process,
+         kNoFilter + "\n" + input.string() + "\n" + (output.empty() ? "" : output.string() + "\n"));
+    return process;
+}
+
+// Reads the transcript up to the cue, or to its end when the cue is empty.
+void readUntil(Process& process, const std::string& cue) {
+    char chunk[4096];
+    ssize_t got = 0;
+    while ((cue.empty() || process.transcript.find(cue) == std::string::npos) &&
+           (got = read(process.out, chunk, sizeof chunk)) > 0) {
+        process.transcript.append(chunk, static_cast<size_t>(got));
+    }
+}
+
+// The exit status, or -signal for a process that a signal ended.
+int finish(Process& process) {
+    readUntil(process, "");
+    close(process.in);
+    close(process.out);
+    int status = 0;
+    waitpid(process.pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+// Sets a limit of a running process.
+void limit(const Process& process, __rlimit_resource resource, rlim_t value) {
+    const rlimit both{value, value};
+    EXPECT_EQ(prlimit(process.pid, resource, &both, nullptr), 0);
+}
+
+// The address space a process has mapped.
+rlim_t mapped(const Process& process) {
+    rlim_t pages = 0;
+    std::ifstream("/proc/" + std::to_string(process.pid) + "/statm") >> pages;
+    return pages * static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
+}
+
+}  // namespace
+
+// A kill or an interrupt at any moment, in either layout, leaves at the name nothing, the
+// prompt's empty file (a kill only) or the whole output, and nothing else in the folder.
+TEST(RunEnds, KilledOrInterruptedRunLeavesTheNameAsFoundOrTheWholeOutput) {
+    const fs::path folder = scratch("kills");
+    const fs::path input = folder / "in.tif", output = folder / "out.tif";
+    for (bool directoryFirst : {true, false}) {
+        const Bytes image = makeImage(1500, 1000, directoryFirst);
+        writeBytes(input, image);
+        fs::remove(output);
+        const auto begun = std::chrono::steady_clock::now();
+        Process whole = start(input, output);
+        ASSERT_EQ(finish(whole), 0) << whole.transcript;
+        const auto run = std::chrono::steady_clock::now() - begun;
+        for (int signal : {SIGKILL, SIGINT}) {
+            for (int moment = 0; moment <= 7; ++moment) {
+                fs::remove(output);
+                Process process = start(input, output);
+                std::this_thread::sleep_for(run * moment / 7);
+                kill(process.pid, signal);
+                int status = finish(process);
+                const bool present = fs::exists(output);
+                const Bytes left = readBytes(output);
+                EXPECT_TRUE(!present || (left.empty() && signal == SIGKILL) || left == image)
+                    << signal << " at " << moment << "/7";
+                EXPECT_TRUE(status != 0 || left == image);
+                EXPECT_TRUE(signal == SIGKILL || status == 0 || !present) << status;
+                EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), present ? 2 : 1);
+            }
+        }
+    }
+}
+
+// Of two runs started together on one output name, one writes it and the other ends with 1.
+TEST(RunEnds, OfTwoRunsGivenOneOutputNameOneSucceeds) {
+    const fs::path folder = scratch("race");
+    const Bytes images[] = {makeImage(1000, 1000, true), makeImage(1000, 1000, false)};
+    writeBytes(folder / "a.tif", images[0]);
+    writeBytes(folder / "b.tif", images[1]);
+    for (int round = 0; round < 4; ++round) {
+        fs::remove(folder / "out.tif");
+        Process runs[] = {start(folder / "a.tif", folder / "out.tif"),
+                          start(folder / "b.tif", folder / "out.tif")};
+        const int statuses[] = {finish(runs[0]), finish(runs[1])};
+        ASSERT_EQ(statuses[0] + statuses[1], 1) << runs[0].transcript << runs[1].transcript;
+        EXPECT_TRUE(readBytes(folder / "out.tif") == images[statuses[0] == 0 ? 0 : 1]);
+    }
+}
+
+// A file renamed over the held input is never read; the held file rewritten stops the run. A
+// console whose reader has gone, a file size limit and an exception are failures like others.
+TEST(RunEnds, ChangedInputBrokenConsoleSizeLimitAndExceptionEndAsTheOutputStands) {
+    const fs::path folder = scratch("changes");
+    const fs::path input = folder / "in.tif", output = folder / "out.tif";
+    const Bytes image = makeImage(300, 200, true);
+    const struct {
+        std::function<void(Process&)> meanwhile;
+        int status;
+        std::string end;
+    } cases[] = {
+        {[&](Process&) { writeBytes(folder / "new", {'n'}), fs::rename(folder / "new", input); }, 0,
+         kClosing},
+        {[&](Process&) { fs::resize_file(input, image.size() + 1); }, 1,
+         "The input file " + input.string() + " was changed during the run; nothing was written\n"},
+        {[&](Process& p) { fs::resize_file(input, 2), close(std::exchange(p.out, -1)); }, 1, ""},
+        {[](Process& p) { limit(p, RLIMIT_FSIZE, 100000); }, 1,
+         "Writing the output file " + output.string() + " failed; nothing was written\n"},
+        // Room for the raster of 240 KiB, not for the output's buffer of 1 MiB as well.
+        {[](Process& p) { limit(p, RLIMIT_AS, mapped(p) + (768 << 10)); }, 1,
+         "The run failed: std::bad_alloc\n"},
+    };
+    for (const auto& [meanwhile, status, end] : cases) {
+        // A sanitized program ends when an allocation fails, rather than throw.
+        if (VELSTRAM_SANITIZED && end.starts_with("The run failed")) {
+            continue;
+        }
+        writeBytes(input, image);
+        fs::remove(output);
+        Process process = start(input);
+        readUntil(process, "outfile.TIF\n\n");
+        meanwhile(process);
+        type(process, output.string() + "\n");
+        EXPECT_EQ(finish(process), status) << end;
+        EXPECT_TRUE(end.empty() ||
+                    endsWith(process.transcript, end + (status == 0 ? "" : "exiting program\n")))
+            << process.transcript;
+        EXPECT_TRUE(readBytes(output) == (status == 0 ? image : Bytes{}));
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), status == 0 ? 2 : 1);
+    }
+}
