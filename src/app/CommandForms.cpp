@@ -40,20 +40,6 @@ bool swatchesWanted() {
 
 }  // namespace
 
-std::string shown(std::string_view argument) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (char c : argument) {
-        auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            text += {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 0xF]};
-        } else {
-            text.push_back(c);
-        }
-    }
-    return text;
-}
-
 int runFilter(const CommandForm& form, std::ostream& out, std::ostream& err) {
     const JobOrder& order = form.order;
     if (platform::sameFile(order.input, order.output)) {

@@ -26,7 +26,3 @@ struct CommandForm {
 int runFilter(const CommandForm& form, std::ostream& out, std::ostream& err);
 int showColours(const CommandForm& form, std::ostream& out, std::ostream& err);
 int checkFiles(const CommandForm& form, std::ostream& out);
-
-// A name or argument as it can be shown on one line: control characters, a line end among
-// them, are written as \xNN.
-std::string shown(std::string_view argument);

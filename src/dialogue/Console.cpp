@@ -40,8 +40,24 @@ void Console::sendErrorsTo(std::ostream& err, std::string prefix) {
 // Each line goes out in one write, so that the lines of runs side by side do not mix.
 void Console::errorLine(std::string_view text) {
     out_.flush();
-    *err_ << errorPrefix_ + std::string(text) + '\n' << std::flush;
+    *err_ << errorPrefix_ + (errorPrefix_.empty() ? std::string(text) : shown(text)) + '\n'
+          << std::flush;
 }
+
+std::string shown(std::string_view argument) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    for (char c : argument) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            text += {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 0xF]};
+        } else {
+            text.push_back(c);
+        }
+    }
+    return text;
+}
+
 
 void Console::inputEnded() {
     endRun(*this, {"Console input ended before the dialogue was complete; exiting program"});

@@ -10,6 +10,10 @@
 
 // The program's only way to the user: typed lines in, text out, and the key wait.
 // Tests hand it string streams and a key wait that does nothing.
+// Text as it can be shown on one line: control characters, a line end among them, are
+// written as \xNN.
+std::string shown(std::string_view text);
+
 class Console {
   public:
     // Reads one line with editing at a terminal; no value at the end of input.
@@ -38,7 +42,8 @@ class Console {
     void waitKey();
 
     // Why a run stops. The dialogue shows these lines among the others; a command can send
-    // them to a stream of their own, each line behind the prefix (the file it is about).
+    // them to a stream of their own, each line behind the prefix (the file it is about) and
+    // shown on one line, whatever a file name in it holds.
     void sendErrorsTo(std::ostream& err, std::string prefix);
     void errorLine(std::string_view text);
 
