@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "app/ImageJob.h"
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
 
 namespace fuzzing {
 

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "FuzzSupport.h"
-#include "dialogue/KeyPress.h"
+#include "platform/KeyPress.h"
 
 using namespace fuzzing;
 

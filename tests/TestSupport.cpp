@@ -11,7 +11,7 @@
 #include <stdexcept>
 
 #include "app/ImageJob.h"
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
 
 namespace testing_support {
 

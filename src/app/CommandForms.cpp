@@ -6,7 +6,7 @@
 
 #include "app/ColourCensus.h"
 #include "app/ImageJob.h"
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <new>
 #include <string>
 
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -146,12 +146,18 @@ void ImageJob::runKeepList() {
 void ImageJob::runBandFilter() {
     const SettingsCopy& settings = file.settingsCopy;
     words.replacement = PixelFilter::kRemoved;
+    const auto low = static_cast<uint32_t>(settings.lowFilter());
+    const auto high = static_cast<uint32_t>(settings.highFilter());
     console_.print("low_filter is: ");
-    console_.print(static_cast<uint32_t>(settings.lowFilter()));
+    console_.print(low);
     console_.endLine();
-    filter.removeBand(rows.rows(), static_cast<uint32_t>(settings.lowFilter()),
-                      static_cast<uint32_t>(settings.highFilter()), words.replacement, width(),
-                      height(), console_);
+    console_.print("low_filter is:  ");
+    console_.print(low);
+    console_.endLine();
+    console_.print("high_filter is:  ");
+    console_.print(high);
+    console_.endLine();
+    filter.removeBand(rows.rows(), low, high, words.replacement, width(), height());
 }
 
 // The clean-up keeps a few rows of its own besides the raster.

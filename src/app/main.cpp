@@ -7,7 +7,7 @@
 
 #include "app/CommandLine.h"
 #include "app/ImageJob.h"
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
 #include "platform/LineEditor.h"
 #include "platform/Platform.h"
 

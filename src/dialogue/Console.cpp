@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
 #include "tiff/TifFile.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
 #include "tiff/TifFile.h"
 
@@ -178,10 +178,10 @@ std::string ImageKind::conversion(const std::string& input, const std::string& o
 void TifFile::refuse(const ImageKind& kind) {
     console_.errorLine(kind.refusal());
     console_.errorLine(kind.conversionLosesGeoreference()
-                      ? "Convert it first (its georeferencing is lost), for example with:"
-                      : "Convert it first, for example with:");
+                           ? "Convert it first (its georeferencing is lost), for example with:"
+                           : "Convert it first, for example with:");
     console_.errorLine("  " + kind.conversion(platform::shellWord(input.name),
-                                         platform::shellWord(convertedName(input.name))));
+                                              platform::shellWord(convertedName(input.name))));
     endRun(console_, {"exiting program"});
 }
 

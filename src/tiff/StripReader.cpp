@@ -1,6 +1,6 @@
 #include <string>
 
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
 #include "tiff/PixelBytes.h"
 #include "tiff/TifFile.h"
 

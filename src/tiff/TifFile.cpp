@@ -1,6 +1,6 @@
 #include "tiff/TifFile.h"
 
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
 
 TifFile::TifFile(Console& console) : console_(console) {

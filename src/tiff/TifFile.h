@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/JobOrder.h"
 #include "dialogue/Console.h"
 #include "dialogue/FilterSettings.h"
+#include "dialogue/JobOrder.h"
 #include "tiff/DirEntry.h"
 #include "tiff/ImageKind.h"
 #include "tiff/InputFile.h"

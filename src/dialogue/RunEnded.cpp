@@ -1,4 +1,4 @@
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
 
 #include "dialogue/Console.h"
 
