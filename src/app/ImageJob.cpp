@@ -92,7 +92,7 @@ void ImageJob::readAllStrips() {
     console_.endLine();
     console_.line("Reading strip data.  O(n^2) file i/o operation. This will take a moment.");
     console_.endLine();
-    auto lastStrip = static_cast<int32_t>(file.NumberStripOffsets - 1);
+    auto lastStrip = narrow<int32_t>(file.NumberStripOffsets - 1);
     file.openStrips();
     for (stripIndex = 0; stripIndex < lastStrip; ++stripIndex) {
         file.readStrip(stripIndex, rows.rows());
@@ -132,7 +132,7 @@ void ImageJob::dispatchOption() {
 
 void ImageJob::runKeepList() {
     const SettingsCopy& settings = file.settingsCopy;
-    for (int n = 0; n < 5; ++n) {
+    for (size_t n = 0; n < 5; ++n) {
         words.keys1to5[n] = static_cast<uint32_t>(settings.keepColour(n));
         words.keys6to10[n] = static_cast<uint32_t>(settings.keepColour(n + 5));
     }
@@ -182,7 +182,7 @@ void ImageJob::writeOutput() {
 }
 
 void ImageJob::writeAllStrips() {
-    auto lastStrip = static_cast<int32_t>(file.NumberStripOffsets - 1);
+    auto lastStrip = narrow<int32_t>(file.NumberStripOffsets - 1);
     file.openStripOutput();
     for (int32_t strip : file.stripsInFileOrder()) {
         stripIndex = strip;

@@ -212,8 +212,9 @@ void FilterSettings::keepInAnswerLine(std::string_view line) {
 int32_t FilterSettings::parseHex(const AnswerBuffer& answer) {
     int32_t sum = 0;
     for (int i = 0; i < 6; ++i) {
-        auto code = static_cast<signed char>(answer[i]);
-        int digit = code <= '9' ? code - '0' : hexLetterValue(answer[i]);
+        const char typed = answer[static_cast<size_t>(i)];
+        auto code = static_cast<signed char>(typed);
+        int digit = code <= '9' ? code - '0' : hexLetterValue(typed);
         sum += static_cast<int32_t>(digit * std::pow(16.0, 5 - i));
     }
     return sum;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 // One image file directory entry, kept as the 12 bytes read from the file.
@@ -27,9 +28,11 @@ class DirEntry {
     uint32_t inlineElement(uint32_t i) const;
 
   private:
-    uint16_t read16(int at) const { return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8); }
-    uint32_t read32(int at) const {
-        return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-               static_cast<uint32_t>(bytes[at + 3]) << 24;
+    uint16_t read16(size_t at) const {
+        return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
+    }
+    uint32_t read32(size_t at) const {
+        return uint32_t{bytes[at]} | uint32_t{bytes[at + 1]} << 8 | uint32_t{bytes[at + 2]} << 16 |
+               uint32_t{bytes[at + 3]} << 24;
     }
 };

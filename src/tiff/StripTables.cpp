@@ -110,14 +110,12 @@ void TifFile::checkStripLayout() {
             fileOrder_.push_back(static_cast<int32_t>(s));
         }
     }
-    std::stable_sort(fileOrder_.begin(), fileOrder_.end(), [this](int32_t a, int32_t b) {
-        return StripOffsetsTable[a] < StripOffsetsTable[b];
-    });
+    std::stable_sort(fileOrder_.begin(), fileOrder_.end(),
+                     [this](int32_t a, int32_t b) { return stripOffset(a) < stripOffset(b); });
     for (size_t k = 1; k < fileOrder_.size(); ++k) {
         int32_t before = fileOrder_[k - 1];
         int32_t after = fileOrder_[k];
-        if (uint64_t{StripOffsetsTable[before]} + StripByteCountsTable[before] >
-            StripOffsetsTable[after]) {
+        if (uint64_t{stripOffset(before)} + stripByteCount(before) > stripOffset(after)) {
             fail("Strips " + number(static_cast<uint32_t>(before)) + " and " +
                  number(static_cast<uint32_t>(after)) + " overlap in the file");
         }

@@ -112,6 +112,13 @@ class TifFile {
     void checkRequiredTags() const;
     std::vector<uint32_t> readEntryArray(const char* name, const DirEntry& entry);
     void checkStripLayout();
+    // Strip numbers are counted in int32_t, as the job counts them, and are never negative.
+    uint32_t stripOffset(int32_t strip) const {
+        return StripOffsetsTable[static_cast<size_t>(strip)];
+    }
+    uint32_t stripByteCount(int32_t strip) const {
+        return StripByteCountsTable[static_cast<size_t>(strip)];
+    }
     uint32_t stripHeight() const;
     uint32_t lastStripRows(int32_t strip) const;
     void checkStripRows(int32_t strip, uint64_t firstRow, uint64_t rowCount);
