@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ImageJob.h"
-#include "dialogue/RunEnded.h"
+#include "app/JobRunner.h"
+#include "dialogue/Console.h"
 
 namespace fuzzing {
 
@@ -69,11 +69,7 @@ inline Run runJob(std::istream& typed, std::function<void()> keyWait,
     std::ostringstream out;
     Console console(typed, out, std::move(keyWait), input);
     Run run;
-    try {
-        ImageJob job(console);
-    } catch (const RunEnded&) {
-        run.status = 1;
-    }
+    run.status = exitStatusOfJob(console);
     run.transcript = out.str();
     if (run.status == 1 && !endsWith(run.transcript, "exiting program\n")) {
         finding("a run that ended did not say \"exiting program\" last", run.transcript);

@@ -10,8 +10,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "app/ImageJob.h"
-#include "dialogue/RunEnded.h"
+#include "app/JobRunner.h"
+#include "dialogue/Console.h"
 
 namespace testing_support {
 
@@ -115,14 +115,8 @@ RunResult runJob(const std::string& typed) {
     std::istringstream in(typed);
     std::ostringstream out;
     Console console(in, out, [] {});
-    RunResult result{"", 1, ""};
-    try {
-        ImageJob job(console);
-        result.status = 0;
-    } catch (const RunEnded&) {
-    }
-    result.transcript = out.str();
-    return result;
+    const int status = exitStatusOfJob(console);
+    return {out.str(), status, ""};
 }
 
 RunResult runProgram(const std::string& typed, const std::string& arguments) {

@@ -58,15 +58,14 @@ void ImageJob::readImage() {
 void ImageJob::allocateRaster(uint32_t count, uint32_t width) {
     std::string size = std::to_string(width) + " x " + std::to_string(count) + " pixels";
     if (width == 0) {
-        endRun(console_, {"ImageWidth is 0, so the image has no pixels", "exiting program"});
+        endRun(console_, {"ImageWidth is 0, so the image has no pixels"});
     }
     constexpr uint32_t kLargest = std::numeric_limits<int32_t>::max() - 1;
     uint64_t pixels = (uint64_t{count} + 1) * width;
     uint64_t bytes = pixels * sizeof(uint32_t) + (uint64_t{count} + 1) * sizeof(uint32_t*);
     uint64_t memory = platform::physicalMemory();
     if (width > kLargest || count > kLargest || (memory > 0 && bytes > memory)) {
-        endRun(console_, {"The image of " + size + " needs more memory than this machine has",
-                          "exiting program"});
+        endRun(console_, {"The image of " + size + " needs more memory than this machine has"});
     }
     // The spare row is no image row, yet it is only as wide as one, and a row cannot be
     // wider than the file's bytes fill: an ImageLength of 0 must not let any width through.
@@ -74,13 +73,12 @@ void ImageJob::allocateRaster(uint32_t count, uint32_t width) {
     uint64_t fillable = filledByFile + std::min<uint64_t>(width, filledByFile);
     if (pixels * sizeof(uint32_t) > fillable * sizeof(uint32_t) + kUnfilledAllowance) {
         endRun(console_, {"The image of " + size + " is far larger than the file's " +
-                              std::to_string(file.inputSize()) + " bytes can fill",
-                          "exiting program"});
+                          std::to_string(file.inputSize()) + " bytes can fill"});
     }
     try {
         rows.allocate(count, width);
     } catch (const std::bad_alloc&) {
-        endRun(console_, {"Not enough memory for the image of " + size, "exiting program"});
+        endRun(console_, {"Not enough memory for the image of " + size});
     }
 }
 
@@ -126,7 +124,7 @@ void ImageJob::dispatchOption() {
         default:
             // Only a menu that gave up leaves another value; copying the input unfiltered
             // would pass for a filtered map.
-            endRun(console_, {"In default--Error", "exiting program"});
+            endRun(console_, {"In default--Error"});
     }
 }
 
@@ -165,7 +163,7 @@ void ImageJob::runContourCleanUp() {
     try {
         filter.cleanUpContours(rows.rows(), width(), height());
     } catch (const std::bad_alloc&) {
-        endRun(console_, {"Not enough memory to clean up the contours", "exiting program"});
+        endRun(console_, {"Not enough memory to clean up the contours"});
     }
 }
 

@@ -44,7 +44,9 @@ void Console::errorLine(std::string_view text) {
 }
 
 void Console::inputEnded() {
-    endRun(*this, {"Console input ended before the dialogue was complete; exiting program"});
+    // The one end whose reason and "exiting program" share a line.
+    errorLine("Console input ended before the dialogue was complete; exiting program");
+    throw RunEnded{};
 }
 
 bool Console::readNumber(int32_t& value) {

@@ -192,7 +192,7 @@ ColourAnswer FilterSettings::askColour(Console& console, const std::string& prom
         }
         std::string complaint = notAColour(line, noColourAllowed);
         if (!console.atTerminal()) {
-            endRun(console, {complaint, "exiting program"});
+            endRun(console, {complaint});
         }
         console.line(complaint);
     }

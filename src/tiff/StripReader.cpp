@@ -46,8 +46,7 @@ uint32_t TifFile::coveredRows() const {
 // Three bytes for every pixel is the only layout this program reads.
 void TifFile::checkStripLength(int32_t strip, uint64_t pixels) {
     if (pixels * 3 != stripByteCount(strip)) {
-        endRun(console_,
-               {"Error reading strip data", "probably not a 24-bit tiff file", "exiting program"});
+        endRun(console_, {"Error reading strip data", "probably not a 24-bit tiff file"});
     }
 }
 

@@ -55,12 +55,6 @@ class TifFile {
     uint64_t inputSize() const { return fileSize_; }
 
     uint8_t readByte() { return input.readByte(); }
-    static constexpr uint32_t littleEndian16(uint32_t b0, uint32_t b1) {
-        return (b0 & 0xFF) | (b1 & 0xFF) << 8;
-    }
-    static constexpr uint32_t littleEndian32(uint32_t b0, uint32_t b1, uint32_t b2, uint32_t b3) {
-        return (b0 & 0xFF) | (b1 & 0xFF) << 8 | (b2 & 0xFF) << 16 | (b3 & 0xFF) << 24;
-    }
     uint32_t readPixel() {
         uint32_t red = readByte();
         uint32_t green = readByte();
