@@ -18,7 +18,7 @@ std::string confined(const std::string& name) {
     if (last.empty() || last == "." || last == "..") {
         last = "unnamed";
     }
-    return (fuzzing::scratch() / last).string();
+    return (fuzzing::scratchRoot() / last).string();
 }
 
 std::string& outputName() {
@@ -53,7 +53,7 @@ Claim claimOutput(const std::string& name, std::string& reason, bool replace) {
     outputName() = confined(name);
     FileHandle probe(std::fopen(outputName().c_str(), "ab"));
     reason = "cannot be created";
-    return !probe                                    ? Claim::Refused
+    return !probe                                     ? Claim::Refused
            : std::ftell(probe.get()) != 0 && !replace ? Claim::HoldsData
                                                       : Claim::Taken;
 }
@@ -91,7 +91,7 @@ bool sameFile(const std::string& first, const std::string& second) {
 }
 
 std::string homeFolder() {
-    return fuzzing::scratch().string();
+    return fuzzing::scratchRoot().string();
 }
 
 void waitForKey() {}

@@ -18,23 +18,23 @@ using namespace fuzzing;
 namespace {
 
 const Bytes& image() {
-    static const Bytes bytes = readAll(VELSTRAM_FUZZ_IMAGE);
+    static const Bytes bytes = readBytes(VELSTRAM_FUZZ_IMAGE);
     return bytes;
 }
 
 // Only in.tif is left in the folder, as it was, so that every input replays alike.
 void resetScratch() {
-    for (const auto& entry : fs::directory_iterator(scratch())) {
+    for (const auto& entry : fs::directory_iterator(scratchRoot())) {
         fs::remove_all(entry.path());
     }
-    writeAll(scratch() / "in.tif", image());
+    writeBytes(scratchRoot() / "in.tif", image());
 }
 
 void checkFilesLeft(int status, const std::string& text) {
-    if (readAll(scratch() / "in.tif") != image()) {
+    if (readBytes(scratchRoot() / "in.tif") != image()) {
         finding("the input image was changed", text);
     }
-    for (const auto& entry : fs::directory_iterator(scratch())) {
+    for (const auto& entry : fs::directory_iterator(scratchRoot())) {
         if (entry.path().filename() == "in.tif") {
             continue;
         }

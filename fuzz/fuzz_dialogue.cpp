@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "FuzzSupport.h"
-#include "dialogue/KeyPress.h"
+#include "platform/KeyPress.h"
 
 using namespace fuzzing;
 
@@ -41,23 +41,23 @@ bool complete(const Bytes& written, const Bytes& input) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const Bytes image = readAll(VELSTRAM_FUZZ_IMAGE);
-    const fs::path input = scratch() / "in.tif";
-    for (const auto& entry : fs::directory_iterator(scratch())) {
+    static const Bytes image = readBytes(VELSTRAM_FUZZ_IMAGE);
+    const fs::path input = scratchRoot() / "in.tif";
+    for (const auto& entry : fs::directory_iterator(scratchRoot())) {
         fs::remove_all(entry.path());
     }
-    writeAll(input, image);
+    writeBytes(input, image);
 
     const bool terminal = size > 0 && (data[0] & 1) != 0;
     std::istringstream typed(std::string(data + (size > 0 ? 1 : 0), data + size));
     const std::string transcript =
         terminal ? runJob(typed, keyPresses(typed), Console::Input::Terminal).transcript
                  : runJob(typed, [] {}).transcript;
-    if (readAll(input) != image) {
+    if (readBytes(input) != image) {
         finding("the input file was changed", transcript);
     }
-    for (const auto& entry : fs::directory_iterator(scratch())) {
-        const Bytes written = readAll(entry.path());
+    for (const auto& entry : fs::directory_iterator(scratchRoot())) {
+        const Bytes written = readBytes(entry.path());
         if (entry.path() != input && !written.empty() && !complete(written, image)) {
             finding("a file other than the input is neither empty nor a complete output",
                     transcript);

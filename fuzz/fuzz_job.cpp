@@ -57,10 +57,10 @@ Typed typedLines(uint64_t hash, const std::string& input, const std::string& out
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const fs::path input = scratch() / "in.tif";
-    const fs::path output = scratch() / "out.tif";
+    const fs::path input = scratchRoot() / "in.tif";
+    const fs::path output = scratchRoot() / "out.tif";
     const Bytes tiff(data, data + size);
-    writeAll(input, tiff);
+    writeBytes(input, tiff);
     std::error_code ignored;
     fs::remove(output, ignored);
 
@@ -68,11 +68,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::istringstream in(typed.lines);
     const auto [status, transcript] = runJob(in, [] {});
 
-    const Bytes inputAfter = readAll(input);
+    const Bytes inputAfter = readBytes(input);
     if (inputAfter != tiff) {
         finding("the input file was changed", transcript);
     }
-    const Bytes written = readAll(output);
+    const Bytes written = readBytes(output);
     if (status == 1 && !written.empty()) {
         finding("a run that ended left bytes in the output", transcript);
     } else if (status == 0 && written.size() != size) {

@@ -55,7 +55,8 @@ inline Image contours(const Image& in) {
     const int w = static_cast<int>(in.width);
     const int h = static_cast<int>(in.height);
     auto inside = [&](int r, int c) { return r >= 0 && r < h && c >= 0 && c < w; };
-    auto pixel = [&](int r, int c) { return inside(r, c) ? in.pixels[r * w + c] : kWhite; };
+    auto at = [&](int r, int c) { return static_cast<size_t>(r * w + c); };
+    auto pixel = [&](int r, int c) { return inside(r, c) ? in.pixels[at(r, c)] : kWhite; };
     auto coloured = [&](int r, int c) { return pixel(r, c) != kBlack && pixel(r, c) != kWhite; };
     auto anyNeighbour = [](int r, int c, auto test) {
         for (int n = 0; n < 9; ++n) {
@@ -75,7 +76,7 @@ inline Image contours(const Image& in) {
             bool interior = inside(r - 1, c - 1) && inside(r + 1, c + 1);
             bool black =
                 anyNeighbour(r, c, centre) || (interior ? centre(r, c) : pixel(r, c) != kWhite);
-            out.pixels[r * w + c] = black ? kBlack : kWhite;
+            out.pixels[at(r, c)] = black ? kBlack : kWhite;
         }
     }
     return out;

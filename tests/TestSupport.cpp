@@ -6,47 +6,22 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <sstream>
 #include <stdexcept>
 
-#include "app/ImageJob.h"
-#include "app/RunEnded.h"
+#include "app/JobRunner.h"
+#include "dialogue/Console.h"
 
 namespace testing_support {
 
 fs::path scratch(const std::string& name) {
-    static const struct Root {
-        fs::path path =
-            fs::temp_directory_path() / ("velstram-test-" + std::to_string(std::random_device{}()));
-        ~Root() {
-            std::error_code ignored;
-            fs::remove_all(path, ignored);
-        }
-    } root;
-    fs::remove_all(root.path / name);
-    fs::create_directories(root.path / name);
-    return root.path / name;
+    fs::remove_all(scratchRoot() / name);
+    fs::create_directories(scratchRoot() / name);
+    return scratchRoot() / name;
 }
 
 fs::path fixture(const std::string& name) {
     return fs::path(VELSTRAM_TEST_DATA) / name;
-}
-
-Bytes readBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeBytes(const fs::path& file, const Bytes& bytes) {
-    std::ofstream(file, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
-bool endsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
@@ -115,14 +90,8 @@ RunResult runJob(const std::string& typed) {
     std::istringstream in(typed);
     std::ostringstream out;
     Console console(in, out, [] {});
-    RunResult result{"", 1, ""};
-    try {
-        ImageJob job(console);
-        result.status = 0;
-    } catch (const RunEnded&) {
-    }
-    result.transcript = out.str();
-    return result;
+    const int status = exitStatusOfJob(console);
+    return {out.str(), status, ""};
 }
 
 RunResult runProgram(const std::string& typed, const std::string& arguments) {

@@ -10,17 +10,15 @@
 #include <utility>
 #include <vector>
 
+#include "ScratchFiles.h"
+
 namespace testing_support {
 
-namespace fs = std::filesystem;
-using Bytes = std::vector<uint8_t>;
+using namespace scratch_files;
 
 // A fresh, empty folder of this name, removed when the test process ends.
 fs::path scratch(const std::string& name);
 fs::path fixture(const std::string& name);
-Bytes readBytes(const fs::path& file);
-void writeBytes(const fs::path& file, const Bytes& bytes);
-bool endsWith(const std::string& text, const std::string& end);
 std::string replaceAll(std::string text, const std::string& from, const std::string& to);
 // Compares text with the file recorded for it; with VELSTRAM_RECORD set, records text instead,
 // so that a change of what the program prints is reviewed as a diff of the recorded files.

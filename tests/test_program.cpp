@@ -1,6 +1,5 @@
 // The built program as users run it: answers piped in, files on disk, exit status.
 
-
 #include "FilterModels.h"
 
 using namespace testing_support;

@@ -1,6 +1,7 @@
 // However a run of the built program ends, the output name holds what it held before or the
 // whole output, and exit status 0 means the latter.
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -52,7 +53,8 @@ void type(const Process& process, const std::string& typed) {
 // Starts the program on the typed names; without an output name it waits at that prompt.
 Process start(const fs::path& input, const fs::path& output = {}) {
     int in[2], out[2];
-    EXPECT_EQ(pipe(in) | pipe(out), 0);
+    // Closed on exec, so that a second program started meanwhile holds no end of the first's.
+    EXPECT_EQ(pipe2(in, O_CLOEXEC) | pipe2(out, O_CLOEXEC), 0);
     Process process{fork(), out[0], in[1], ""};
     if (process.pid == 0) {
         dup2(in[0], STDIN_FILENO);
@@ -77,10 +79,12 @@ void readUntil(Process& process, const std::string& cue) {
     }
 }
 
-// The exit status, or -signal for a process that a signal ended.
+// The exit status, or -signal for a process that a signal ended. Nothing more is typed: a run
+// asking again (a loser of a race whose output name already holds data) meets the end of
+// its input instead of waiting for ever.
 int finish(Process& process) {
-    readUntil(process, "");
     close(process.in);
+    readUntil(process, "");
     close(process.out);
     int status = 0;
     waitpid(process.pid, &status, 0);

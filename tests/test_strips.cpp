@@ -2,6 +2,7 @@
 // them. What refused strip tables print is recorded with the malformed corpus.
 
 #include "FilterModels.h"
+#include "platform/Narrow.h"
 
 using namespace testing_support;
 
@@ -55,5 +56,16 @@ TEST(Strips, RowsNoStripFillsAreWhiteToTheContourCleanUp) {
         FileRun run = runOnBytes(tiff, "3\n");
         EXPECT_EQ(run.status, 0) << run.report;
         EXPECT_TRUE(run.output == blank);
+    }
+}
+
+// Strip rows and counts are narrowed from 64 bits where a cap elsewhere makes them fit; a
+// value that no longer fits stops a checked build instead of wrapping.
+TEST(NarrowDeathTest, AValueThatDoesNotFitStopsACheckedBuild) {
+    EXPECT_EQ(narrow<int32_t>(uint64_t{INT32_MAX}), INT32_MAX);
+    EXPECT_EQ(narrow<uint32_t>(int64_t{UINT32_MAX}), UINT32_MAX);
+    if (kNarrowingChecked) {
+        EXPECT_DEATH(narrow<int32_t>(uint64_t{INT32_MAX} + 1), "does not fit");
+        EXPECT_DEATH(narrow<uint32_t>(int32_t{-1}), "does not fit");
     }
 }

@@ -6,7 +6,7 @@
 
 #include "app/ColourCensus.h"
 #include "app/ImageJob.h"
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -65,8 +65,7 @@ int showColours(const CommandForm& form, std::ostream& out, std::ostream& err) {
     try {
         ImageJob job(console.console(), readingOrder(name));
         if (uint64_t{job.imageWidth()} * job.imageHeight() > std::numeric_limits<uint32_t>::max()) {
-            endRun(console.console(),
-                   {"The image has more pixels than can be counted", "exiting program"});
+            endRun(console.console(), {"The image has more pixels than can be counted"});
         }
         ColourCensus census(job.rowsRead(), job.imageWidth(), job.imageHeight());
         census.print(out, form.top, swatchesWanted());

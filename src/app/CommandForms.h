@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/JobOrder.h"
+#include "dialogue/JobOrder.h"
 
 // One use of the program from the command line, settled from its arguments: a filter run
 // from IN to OUT, the colour census of IN, or the check of several inputs. None of them

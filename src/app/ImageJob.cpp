@@ -5,7 +5,7 @@
 #include <new>
 #include <string>
 
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -58,15 +58,14 @@ void ImageJob::readImage() {
 void ImageJob::allocateRaster(uint32_t count, uint32_t width) {
     std::string size = std::to_string(width) + " x " + std::to_string(count) + " pixels";
     if (width == 0) {
-        endRun(console_, {"ImageWidth is 0, so the image has no pixels", "exiting program"});
+        endRun(console_, {"ImageWidth is 0, so the image has no pixels"});
     }
     constexpr uint32_t kLargest = std::numeric_limits<int32_t>::max() - 1;
     uint64_t pixels = (uint64_t{count} + 1) * width;
     uint64_t bytes = pixels * sizeof(uint32_t) + (uint64_t{count} + 1) * sizeof(uint32_t*);
     uint64_t memory = platform::physicalMemory();
     if (width > kLargest || count > kLargest || (memory > 0 && bytes > memory)) {
-        endRun(console_, {"The image of " + size + " needs more memory than this machine has",
-                          "exiting program"});
+        endRun(console_, {"The image of " + size + " needs more memory than this machine has"});
     }
     // The spare row is no image row, yet it is only as wide as one, and a row cannot be
     // wider than the file's bytes fill: an ImageLength of 0 must not let any width through.
@@ -74,13 +73,12 @@ void ImageJob::allocateRaster(uint32_t count, uint32_t width) {
     uint64_t fillable = filledByFile + std::min<uint64_t>(width, filledByFile);
     if (pixels * sizeof(uint32_t) > fillable * sizeof(uint32_t) + kUnfilledAllowance) {
         endRun(console_, {"The image of " + size + " is far larger than the file's " +
-                              std::to_string(file.inputSize()) + " bytes can fill",
-                          "exiting program"});
+                          std::to_string(file.inputSize()) + " bytes can fill"});
     }
     try {
         rows.allocate(count, width);
     } catch (const std::bad_alloc&) {
-        endRun(console_, {"Not enough memory for the image of " + size, "exiting program"});
+        endRun(console_, {"Not enough memory for the image of " + size});
     }
 }
 
@@ -92,7 +90,7 @@ void ImageJob::readAllStrips() {
     console_.endLine();
     console_.line("Reading strip data.  O(n^2) file i/o operation. This will take a moment.");
     console_.endLine();
-    auto lastStrip = static_cast<int32_t>(file.NumberStripOffsets - 1);
+    auto lastStrip = narrow<int32_t>(file.NumberStripOffsets - 1);
     file.openStrips();
     for (stripIndex = 0; stripIndex < lastStrip; ++stripIndex) {
         file.readStrip(stripIndex, rows.rows());
@@ -126,13 +124,13 @@ void ImageJob::dispatchOption() {
         default:
             // Only a menu that gave up leaves another value; copying the input unfiltered
             // would pass for a filtered map.
-            endRun(console_, {"In default--Error", "exiting program"});
+            endRun(console_, {"In default--Error"});
     }
 }
 
 void ImageJob::runKeepList() {
     const SettingsCopy& settings = file.settingsCopy;
-    for (int n = 0; n < 5; ++n) {
+    for (size_t n = 0; n < 5; ++n) {
         words.keys1to5[n] = static_cast<uint32_t>(settings.keepColour(n));
         words.keys6to10[n] = static_cast<uint32_t>(settings.keepColour(n + 5));
     }
@@ -146,12 +144,18 @@ void ImageJob::runKeepList() {
 void ImageJob::runBandFilter() {
     const SettingsCopy& settings = file.settingsCopy;
     words.replacement = PixelFilter::kRemoved;
+    const auto low = static_cast<uint32_t>(settings.lowFilter());
+    const auto high = static_cast<uint32_t>(settings.highFilter());
     console_.print("low_filter is: ");
-    console_.print(static_cast<uint32_t>(settings.lowFilter()));
+    console_.print(low);
     console_.endLine();
-    filter.removeBand(rows.rows(), static_cast<uint32_t>(settings.lowFilter()),
-                      static_cast<uint32_t>(settings.highFilter()), words.replacement, width(),
-                      height(), console_);
+    console_.print("low_filter is:  ");
+    console_.print(low);
+    console_.endLine();
+    console_.print("high_filter is:  ");
+    console_.print(high);
+    console_.endLine();
+    filter.removeBand(rows.rows(), low, high, words.replacement, width(), height());
 }
 
 // The clean-up keeps a few rows of its own besides the raster.
@@ -159,7 +163,7 @@ void ImageJob::runContourCleanUp() {
     try {
         filter.cleanUpContours(rows.rows(), width(), height());
     } catch (const std::bad_alloc&) {
-        endRun(console_, {"Not enough memory to clean up the contours", "exiting program"});
+        endRun(console_, {"Not enough memory to clean up the contours"});
     }
 }
 
@@ -176,7 +180,7 @@ void ImageJob::writeOutput() {
 }
 
 void ImageJob::writeAllStrips() {
-    auto lastStrip = static_cast<int32_t>(file.NumberStripOffsets - 1);
+    auto lastStrip = narrow<int32_t>(file.NumberStripOffsets - 1);
     file.openStripOutput();
     for (int32_t strip : file.stripsInFileOrder()) {
         stripIndex = strip;

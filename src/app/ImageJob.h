@@ -7,6 +7,7 @@
 #include "dialogue/Console.h"
 #include "filters/PixelFilter.h"
 #include "tiff/TifFile.h"
+#include "platform/Narrow.h"
 
 // One run: one input, one option, one output. Construction performs every stage in a fixed
 // order; destruction releases the image and, after the dialogue, holds the console open for
@@ -48,8 +49,8 @@ class ImageJob {
     void writeOutput();
     void writeAllStrips();
 
-    int32_t width() const { return static_cast<int32_t>(file.ImageWidth); }
-    int32_t height() const { return static_cast<int32_t>(file.ImageLength); }
+    int32_t width() const { return narrow<int32_t>(file.ImageWidth); }
+    int32_t height() const { return narrow<int32_t>(file.ImageLength); }
 
     Console& console_;
     PixelRaster rows;

@@ -1,4 +1,3 @@
-#include <exception>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -6,8 +5,8 @@
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/ImageJob.h"
-#include "app/RunEnded.h"
+#include "app/JobRunner.h"
+#include "dialogue/Console.h"
 #include "platform/LineEditor.h"
 #include "platform/Platform.h"
 
@@ -24,15 +23,5 @@ int main(int argc, char** argv) {
     auto input =
         platform::standardInputIsTerminal() ? Console::Input::Terminal : Console::Input::Piped;
     Console console(std::cin, std::cout, platform::waitForKey, input, std::move(nameEditor));
-    try {
-        ImageJob job(console);
-    } catch (const RunEnded&) {
-        return 1;
-    } catch (const std::exception& error) {
-        // The job's files are already let go of: an output not put in place is gone.
-        console.line(std::string("The run failed: ") + error.what());
-        console.line("exiting program");
-        return 1;
-    }
-    return 0;
+    return exitStatusOfJob(console);
 }

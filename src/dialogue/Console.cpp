@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
 
 namespace {
 
@@ -60,7 +60,9 @@ std::string shown(std::string_view argument) {
 
 
 void Console::inputEnded() {
-    endRun(*this, {"Console input ended before the dialogue was complete; exiting program"});
+    // The one end whose reason and "exiting program" share a line.
+    errorLine("Console input ended before the dialogue was complete; exiting program");
+    throw RunEnded{};
 }
 
 bool Console::readNumber(int32_t& value) {

@@ -58,7 +58,7 @@ void InputFile::askName(Console& console) {
         if (hold(reason)) {
             return;
         }
-        console.line("**Cannot open" + name + "**");
+        console.line(cannotOpen(name));
         askAgain(console, reason);
     }
 }

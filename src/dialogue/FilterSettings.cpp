@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
 
 namespace {
 
@@ -68,25 +68,12 @@ void printWord(Console& console, int32_t word) {
     console.print(static_cast<uint32_t>(word));
 }
 
-// An answer as it can be shown on one line: control characters as \xNN, a long paste cut.
-std::string shown(std::string_view typed) {
-    constexpr size_t kMostShown = 40;
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (char c : typed.substr(0, kMostShown)) {
-        auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            text += {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 0xF]};
-        } else {
-            text.push_back(c);
-        }
-    }
-    return typed.size() > kMostShown ? text + "..." : text;
-}
-
 std::string notAColour(std::string_view typed, bool noColourAllowed) {
+    // A long paste is cut.
+    constexpr size_t kMostShown = 40;
     std::string text = "\"";
-    text += shown(typed);
+    text += shown(typed.substr(0, kMostShown));
+    text += typed.size() > kMostShown ? "..." : "";
     text += "\" is not a colour: key in six hex digits RRGGBB";
     text += noColourAllowed ? ", or 0 for no colour" : "; a band needs both bounds";
     return text;
@@ -192,7 +179,7 @@ ColourAnswer FilterSettings::askColour(Console& console, const std::string& prom
         }
         std::string complaint = notAColour(line, noColourAllowed);
         if (!console.atTerminal()) {
-            endRun(console, {complaint, "exiting program"});
+            endRun(console, {complaint});
         }
         console.line(complaint);
     }
@@ -212,8 +199,9 @@ void FilterSettings::keepInAnswerLine(std::string_view line) {
 int32_t FilterSettings::parseHex(const AnswerBuffer& answer) {
     int32_t sum = 0;
     for (int i = 0; i < 6; ++i) {
-        auto code = static_cast<signed char>(answer[i]);
-        int digit = code <= '9' ? code - '0' : hexLetterValue(answer[i]);
+        const char typed = answer[static_cast<size_t>(i)];
+        auto code = static_cast<signed char>(typed);
+        int digit = code <= '9' ? code - '0' : hexLetterValue(typed);
         sum += static_cast<int32_t>(digit * std::pow(16.0, 5 - i));
     }
     return sum;

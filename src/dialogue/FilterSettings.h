@@ -59,7 +59,7 @@ struct SettingsCopy {
     std::array<int32_t, 13> words{};
 
     static SettingsCopy of(const FilterSettings& settings);
-    int32_t keepColour(int index) const { return words[index]; }
+    int32_t keepColour(size_t index) const { return words[index]; }
     int32_t lowFilter() const { return words[kLowFilter]; }
     int32_t highFilter() const { return words[kHighFilter]; }
     int32_t option() const { return words[kOption]; }

@@ -140,24 +140,28 @@ class ContourSweep {
     }
 
   private:
-    void mark(int32_t r) { markColoured(rows_[r], kinds_[r % 3].data(), width_); }
+    // The rows kept in turn: row r's in slot r modulo their number (r is never negative).
+    static size_t slot(int32_t r, int32_t kept) { return static_cast<size_t>(r % kept); }
+
+    void mark(int32_t r) { markColoured(rows_[r], kinds_[slot(r, 3)].data(), width_); }
 
     void testSpecks(int32_t r) {
-        removeSpecks(kinds_[(r - 1) % 3].data(), kinds_[r % 3].data(), kinds_[(r + 1) % 3].data(),
-                     markers_[r % 3].data(), whiteAfter_[r % 2].data(), width_);
+        removeSpecks(kinds_[slot(r - 1, 3)].data(), kinds_[slot(r, 3)].data(),
+                     kinds_[slot(r + 1, 3)].data(), markers_[slot(r, 3)].data(),
+                     whiteAfter_[slot(r, 2)].data(), width_);
     }
 
     // Only interior rows hold markers.
     const uint8_t* markers(int32_t r) const {
-        return r >= 1 && r <= height_ - 2 ? markers_[r % 3].data() : noMarkers_.data();
+        return r >= 1 && r <= height_ - 2 ? markers_[slot(r, 3)].data() : noMarkers_.data();
     }
 
     void finish(int32_t r) {
         if (r == 0 || r == height_ - 1) {
             thickenEdgeRow(markers(r == 0 ? 1 : r - 1), rows_[r], width_);
         } else {
-            thickenMarkers(markers(r - 1), markers(r), markers(r + 1), whiteAfter_[r % 2].data(),
-                           rows_[r], width_);
+            thickenMarkers(markers(r - 1), markers(r), markers(r + 1),
+                           whiteAfter_[slot(r, 2)].data(), rows_[r], width_);
         }
     }
 

@@ -1,4 +1,3 @@
-#include "dialogue/Console.h"
 #include "filters/PixelFilter.h"
 #include "platform/VectorVersions.h"
 
@@ -22,14 +21,7 @@ VELSTRAM_VECTOR_VERSIONS void PixelFilter::keepColours(uint32_t* const* rows, ui
 }
 
 void PixelFilter::removeBand(uint32_t* const* rows, uint32_t low, uint32_t high,
-                             uint32_t replacement, int32_t width, int32_t height,
-                             Console& console) {
-    console.print("low_filter is:  ");
-    console.print(low);
-    console.endLine();
-    console.print("high_filter is:  ");
-    console.print(high);
-    console.endLine();
+                             uint32_t replacement, int32_t width, int32_t height) {
     for (int32_t r = 0; r < height; ++r) {
         uint32_t* row = rows[r];
         for (int32_t c = 0; c < width; ++c) {

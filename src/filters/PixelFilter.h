@@ -2,8 +2,6 @@
 
 #include <cstdint>
 
-class Console;
-
 // The colour filters. Each works in place on the raster's rows, row by row and column by
 // column, and visits only the image's rows 0 to height - 1.
 class PixelFilter {
@@ -20,7 +18,7 @@ class PixelFilter {
 
     // Option 2: pixels whose word lies in [low, high], compared unsigned, get the replacement.
     void removeBand(uint32_t* const* rows, uint32_t low, uint32_t high, uint32_t replacement,
-                    int32_t width, int32_t height, Console& console);
+                    int32_t width, int32_t height);
 
     // Option 3: coloured pixels away from the edges grow into black 3 x 3 squares, lone ones
     // vanish, the edges keep what is not white as black, and the rest turns white. Needs

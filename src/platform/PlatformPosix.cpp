@@ -1,6 +1,6 @@
 #include "platform/Platform.h"
 
-#include "dialogue/KeyPress.h"
+#include "platform/KeyPress.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -273,10 +273,10 @@ Claim claimOutput(const std::string& name, std::string& reason, bool replace) {
     }
     bool known = fd >= 0 && fstat(fd, &info) == 0;
     reason = systemReason(errno);
-    Claim claim = !known                   ? Claim::Refused
-                  : !S_ISREG(info.st_mode) ? Claim::NotRegular
+    Claim claim = !known                          ? Claim::Refused
+                  : !S_ISREG(info.st_mode)        ? Claim::NotRegular
                   : info.st_size != 0 && !replace ? Claim::HoldsData
-                                           : Claim::Taken;
+                                                  : Claim::Taken;
     if (claim != Claim::Taken) {
         if (fd >= 0) {
             close(fd);

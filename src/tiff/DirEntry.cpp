@@ -16,5 +16,5 @@ bool DirEntry::valuesInline() const {
 }
 
 uint32_t DirEntry::inlineElement(uint32_t i) const {
-    return type() == kShort ? read16(8 + 2 * static_cast<int>(i)) : read32(8);
+    return type() == kShort ? read16(8 + 2 * size_t{i}) : read32(8);
 }

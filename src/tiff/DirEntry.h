@@ -1,7 +1,16 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+
+// Every number in the file is little-endian ("II"): byte b0 is the lowest.
+constexpr uint32_t littleEndian16(uint32_t b0, uint32_t b1) {
+    return (b0 & 0xFF) | (b1 & 0xFF) << 8;
+}
+constexpr uint32_t littleEndian32(uint32_t b0, uint32_t b1, uint32_t b2, uint32_t b3) {
+    return littleEndian16(b0, b1) | littleEndian16(b2, b3) << 16;
+}
 
 // One image file directory entry, kept as the 12 bytes read from the file.
 class DirEntry {
@@ -27,9 +36,10 @@ class DirEntry {
     uint32_t inlineElement(uint32_t i) const;
 
   private:
-    uint16_t read16(int at) const { return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8); }
-    uint32_t read32(int at) const {
-        return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-               static_cast<uint32_t>(bytes[at + 3]) << 24;
+    uint16_t read16(size_t at) const {
+        return static_cast<uint16_t>(littleEndian16(bytes[at], bytes[at + 1]));
+    }
+    uint32_t read32(size_t at) const {
+        return littleEndian32(bytes[at], bytes[at + 1], bytes[at + 2], bytes[at + 3]);
     }
 };

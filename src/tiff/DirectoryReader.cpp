@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
 #include "tiff/TifFile.h"
 
 namespace {
@@ -191,8 +191,7 @@ void TifFile::readTags() {
 void TifFile::checkRequiredTags() const {
     auto require = [this](bool present, const char* what) {
         if (!present) {
-            endRun(console_,
-                   {std::string("The directory has no ") + what + " tag", "exiting program"});
+            endRun(console_, {std::string("The directory has no ") + what + " tag"});
         }
     };
     require(hasImageWidth_, "ImageWidth (256)");

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 // Owns an open C stream and closes it when it goes. Only streams whose closing has nothing
 // to report end here: the held input and probes. The output's stream is handed to the
@@ -10,3 +11,9 @@ struct FileCloser {
     void operator()(std::FILE* file) const { static_cast<void>(std::fclose(file)); }
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// The report of a name that cannot be opened, the name as it was tried; the system's reason
+// follows on a line of its own.
+inline std::string cannotOpen(const std::string& name) {
+    return "**Cannot open" + name + "**";
+}

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
 #include "tiff/TifFile.h"
 
@@ -16,10 +16,6 @@
 namespace {
 
 constexpr const char* kOnlyRgb = "; only 24-bit RGB images can be read";
-
-std::string number(uint32_t value) {
-    return std::to_string(value);
-}
 
 std::string compressionName(const ImageKind& kind) {
     switch (kind.compression) {
@@ -35,7 +31,7 @@ std::string compressionName(const ImageKind& kind) {
         case 32773:
             return "PackBits";
         default:
-            return kind.jpeg() ? "JPEG" : "compression scheme " + number(kind.compression);
+            return kind.jpeg() ? "JPEG" : "compression scheme " + std::to_string(kind.compression);
     }
 }
 
@@ -51,7 +47,7 @@ std::string colourName(const ImageKind& kind) {
         case ImageKind::kYCbCr:
             return "YCbCr";
         default:
-            return "of PhotometricInterpretation " + number(kind.photometric);
+            return "of PhotometricInterpretation " + std::to_string(kind.photometric);
     }
 }
 
@@ -62,7 +58,7 @@ std::string sampleFormatName(uint32_t format) {
         case 3:
             return "floating-point";
         default:
-            return "SampleFormat " + number(format);
+            return "SampleFormat " + std::to_string(format);
     }
 }
 
@@ -85,13 +81,13 @@ std::string sampleRefusal(const ImageKind& kind) {
     if (kind.samples != 3) {
         std::string what =
             kind.samples == 1   ? "is " + colourName(kind)
-            : kind.samples != 4 ? "has " + number(kind.samples) + " samples per pixel"
+            : kind.samples != 4 ? "has " + std::to_string(kind.samples) + " samples per pixel"
             : kind.photometric == ImageKind::kCmyk ? "is CMYK"
                                                    : "is RGB with an alpha or extra channel";
         return "The image " + what + kOnlyRgb;
     }
     if (kind.otherBits != 8) {
-        return "The image has " + number(kind.otherBits) + " bits per sample" + kOnlyRgb;
+        return "The image has " + std::to_string(kind.otherBits) + " bits per sample" + kOnlyRgb;
     }
     if (kind.sampleFormat != ImageKind::kUnsigned) {
         return "The image holds " + sampleFormatName(kind.sampleFormat) +
@@ -178,11 +174,11 @@ std::string ImageKind::conversion(const std::string& input, const std::string& o
 void TifFile::refuse(const ImageKind& kind) {
     console_.errorLine(kind.refusal());
     console_.errorLine(kind.conversionLosesGeoreference()
-                      ? "Convert it first (its georeferencing is lost), for example with:"
-                      : "Convert it first, for example with:");
+                           ? "Convert it first (its georeferencing is lost), for example with:"
+                           : "Convert it first, for example with:");
     console_.errorLine("  " + kind.conversion(platform::shellWord(input.name),
-                                         platform::shellWord(convertedName(input.name))));
-    endRun(console_, {"exiting program"});
+                                              platform::shellWord(convertedName(input.name))));
+    endRun(console_);
 }
 
 void TifFile::refuseHeader() {
@@ -194,7 +190,7 @@ void TifFile::refuseHeader() {
     if ((littleEndian && version == 43) || (bigEndian && (version == 42 || version == 43))) {
         refuse(foreignKind(bigEndian, version == 43));
     }
-    endRun(console_, {"exiting program"});
+    endRun(console_);
 }
 
 void TifFile::checkImageKind() {

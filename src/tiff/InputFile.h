@@ -55,7 +55,6 @@ class InputFile {
   private:
     uint8_t refill();
 
-
     FileHandle file_;
     platform::FileStamp stamp_;
     std::vector<uint8_t> buffer_;

@@ -7,7 +7,7 @@ void TifFile::copyPrefix() {
     openInput();
     openOutput();
     copied_ = 0;
-    uint64_t firstStrip = fileOrder_.empty() ? fileSize_ : StripOffsetsTable[fileOrder_.front()];
+    uint64_t firstStrip = fileOrder_.empty() ? fileSize_ : stripOffset(fileOrder_.front());
     copyInput(0, firstStrip);
     checkInputIntact();
     input.close();
@@ -20,15 +20,15 @@ void TifFile::openStripOutput() {
 }
 
 void TifFile::writeStrip(int32_t strip, uint32_t* const* rows) {
-    copyInput(copied_, StripOffsetsTable[strip]);
+    copyInput(copied_, stripOffset(strip));
     writeRows(rows, stripHeight() * static_cast<uint32_t>(strip), stripHeight());
-    copied_ += StripByteCountsTable[strip];
+    copied_ += stripByteCount(strip);
 }
 
 void TifFile::writeLastStrip(int32_t strip, uint32_t* const* rows) {
-    copyInput(copied_, StripOffsetsTable[strip]);
+    copyInput(copied_, stripOffset(strip));
     writeRows(rows, stripHeight() * static_cast<uint32_t>(strip), lastStripRows(strip));
-    copied_ += StripByteCountsTable[strip];
+    copied_ += stripByteCount(strip);
 }
 
 void TifFile::closeStripOutput() {
@@ -54,6 +54,11 @@ void TifFile::copyTail(const uint32_t* const* rows) {
 }
 
 void TifFile::copyInput(uint64_t from, uint64_t to) {
+    // The parts are copied in file order, so a part that begins before the end of the one
+    // before it overlaps it; the checks of the layout keep such a file out.
+    if (to < from) {
+        fail("Parts of the input file " + input.name + " overlap; no output is made from it");
+    }
     input.seek(from);
     uint64_t remaining = to - from;
     while (remaining > 0 && !input.failed()) {

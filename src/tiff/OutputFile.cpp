@@ -6,6 +6,7 @@
 
 #include "dialogue/Console.h"
 #include "platform/Platform.h"
+#include "tiff/FileHandle.h"
 
 namespace {
 constexpr size_t kBufferSize = size_t{1} << 20;
@@ -21,7 +22,7 @@ bool OutputFile::open(Console& console) {
     claimed_ = file_ != nullptr;
     if (file_ == nullptr) {
         failed_ = true;
-        console.line("**Cannot open" + name + "**");
+        console.line(cannotOpen(name));
         console.line(reason);
         return false;
     }
@@ -43,7 +44,7 @@ std::vector<std::string> OutputFile::claim(bool replace) {
         case platform::Claim::Refused:
             break;
     }
-    return {"**Cannot open" + name + "**", reason};
+    return {cannotOpen(name), reason};
 }
 
 bool OutputFile::endStage() {

@@ -257,8 +257,8 @@ void TifFile::mergeStructures() {
 // the first image's strips and share no byte with another page's.
 void TifFile::settleReducedPages() {
     const uint64_t stripsEnd = fileOrder_.empty() ? fileSize_
-                                                  : uint64_t{StripOffsetsTable[fileOrder_.back()]} +
-                                                        StripByteCountsTable[fileOrder_.back()];
+                                                  : uint64_t{stripOffset(fileOrder_.back())} +
+                                                        stripByteCount(fileOrder_.back());
     noteStructure(idf_offset, 2 + kEntrySize * static_cast<uint64_t>(NumDirEntries) + 4);
     for (const DirEntry& entry : DirEntries) {
         noteValues(entry);

@@ -1,6 +1,7 @@
 #include <string>
 
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
+#include "platform/Narrow.h"
 #include "tiff/PixelBytes.h"
 #include "tiff/TifFile.h"
 
@@ -18,35 +19,34 @@ void TifFile::readStrip(int32_t strip, uint32_t* const* rows) {
     checkStripLength(strip, uint64_t{height} * ImageWidth);
     uint64_t firstRow = uint64_t{height} * static_cast<uint32_t>(strip);
     checkStripRows(strip, firstRow, height);
-    input.seek(StripOffsetsTable[strip]);
-    readRows(rows, static_cast<uint32_t>(firstRow), height);
+    input.seek(stripOffset(strip));
+    readRows(rows, narrow<uint32_t>(firstRow), height);
 }
 
 void TifFile::readLastStrip(int32_t strip, uint32_t* const* rows) {
     uint32_t rowCount = lastStripRows(strip);
     uint64_t firstRow = uint64_t{stripHeight()} * static_cast<uint32_t>(strip);
     checkStripRows(strip, firstRow, rowCount);
-    input.seek(StripOffsetsTable[strip]);
-    readRows(rows, static_cast<uint32_t>(firstRow), rowCount);
+    input.seek(stripOffset(strip));
+    readRows(rows, narrow<uint32_t>(firstRow), rowCount);
     checkStripLength(strip, uint64_t{rowCount} * ImageWidth);
 }
 
 // The last strip holds as many whole rows as its byte count gives.
 uint32_t TifFile::lastStripRows(int32_t strip) const {
-    return static_cast<uint32_t>(StripByteCountsTable[strip] / (uint64_t{ImageWidth} * 3));
+    return narrow<uint32_t>(stripByteCount(strip) / (uint64_t{ImageWidth} * 3));
 }
 
 uint32_t TifFile::coveredRows() const {
-    auto last = static_cast<int32_t>(NumberStripOffsets - 1);
-    return static_cast<uint32_t>(uint64_t{stripHeight()} * static_cast<uint32_t>(last) +
-                                 lastStripRows(last));
+    auto last = narrow<int32_t>(NumberStripOffsets - 1);
+    return narrow<uint32_t>(uint64_t{stripHeight()} * static_cast<uint32_t>(last) +
+                            lastStripRows(last));
 }
 
 // Three bytes for every pixel is the only layout this program reads.
 void TifFile::checkStripLength(int32_t strip, uint64_t pixels) {
-    if (pixels * 3 != StripByteCountsTable[strip]) {
-        endRun(console_,
-               {"Error reading strip data", "probably not a 24-bit tiff file", "exiting program"});
+    if (pixels * 3 != stripByteCount(strip)) {
+        endRun(console_, {"Error reading strip data", "probably not a 24-bit tiff file"});
     }
 }
 

@@ -4,14 +4,6 @@
 
 #include "tiff/TifFile.h"
 
-namespace {
-
-std::string number(uint64_t value) {
-    return std::to_string(value);
-}
-
-}  // namespace
-
 // A RowsPerStrip above the image's height (writers store 2^32-1 for "one strip") means the
 // whole height; an image without rows still counts one row per strip.
 uint32_t TifFile::stripHeight() const {
@@ -46,8 +38,8 @@ void TifFile::readStripByteCounts() {
     console_.endLine();
     StripByteCountsTable = readEntryArray("StripByteCounts", *stripByteCountsEntry_);
     if (NumberStripByteCounts < NumberStripOffsets) {
-        fail("The directory lists " + number(NumberStripOffsets) + " strips but only " +
-             number(NumberStripByteCounts) + " strip byte counts");
+        fail("The directory lists " + std::to_string(NumberStripOffsets) + " strips but only " +
+             std::to_string(NumberStripByteCounts) + " strip byte counts");
     }
     checkStripLayout();
     settleReducedPages();
@@ -59,7 +51,7 @@ std::vector<uint32_t> TifFile::readEntryArray(const char* name, const DirEntry& 
     uint32_t size = entry.elementSize();
     if (size == 0) {
         console_.errorLine("switch error");
-        fail(std::string("The ") + name + " array has field type " + number(entry.type()) +
+        fail(std::string("The ") + name + " array has field type " + std::to_string(entry.type()) +
              "; only SHORT (3) and LONG (4) arrays can be read");
     }
     uint32_t count = entry.count();
@@ -74,8 +66,9 @@ std::vector<uint32_t> TifFile::readEntryArray(const char* name, const DirEntry& 
     uint64_t position = entry.value();
     if (position + uint64_t{count} * size > fileSize_ ||
         count > std::numeric_limits<int32_t>::max()) {
-        fail(std::string("The ") + name + " array of " + number(count) + " entries at position " +
-             number(position) + " runs past the end of the file (" + number(fileSize_) + " bytes)");
+        fail(std::string("The ") + name + " array of " + std::to_string(count) +
+             " entries at position " + std::to_string(position) +
+             " runs past the end of the file (" + std::to_string(fileSize_) + " bytes)");
     }
     input.skip(position);
     table.resize(count);
@@ -102,24 +95,22 @@ void TifFile::checkStripLayout() {
     for (uint32_t s = 0; s < NumberStripOffsets; ++s) {
         uint64_t end = uint64_t{StripOffsetsTable[s]} + StripByteCountsTable[s];
         if (end > fileSize_) {
-            fail("Strip " + number(s) + " (" + number(StripByteCountsTable[s]) +
-                 " bytes at position " + number(StripOffsetsTable[s]) +
-                 ") runs past the end of the file (" + number(fileSize_) + " bytes)");
+            fail("Strip " + std::to_string(s) + " (" + std::to_string(StripByteCountsTable[s]) +
+                 " bytes at position " + std::to_string(StripOffsetsTable[s]) +
+                 ") runs past the end of the file (" + std::to_string(fileSize_) + " bytes)");
         }
         if (StripByteCountsTable[s] > 0) {
             fileOrder_.push_back(static_cast<int32_t>(s));
         }
     }
-    std::stable_sort(fileOrder_.begin(), fileOrder_.end(), [this](int32_t a, int32_t b) {
-        return StripOffsetsTable[a] < StripOffsetsTable[b];
-    });
+    std::stable_sort(fileOrder_.begin(), fileOrder_.end(),
+                     [this](int32_t a, int32_t b) { return stripOffset(a) < stripOffset(b); });
     for (size_t k = 1; k < fileOrder_.size(); ++k) {
         int32_t before = fileOrder_[k - 1];
         int32_t after = fileOrder_[k];
-        if (uint64_t{StripOffsetsTable[before]} + StripByteCountsTable[before] >
-            StripOffsetsTable[after]) {
-            fail("Strips " + number(static_cast<uint32_t>(before)) + " and " +
-                 number(static_cast<uint32_t>(after)) + " overlap in the file");
+        if (uint64_t{stripOffset(before)} + stripByteCount(before) > stripOffset(after)) {
+            fail("Strips " + std::to_string(static_cast<uint32_t>(before)) + " and " +
+                 std::to_string(static_cast<uint32_t>(after)) + " overlap in the file");
         }
     }
 }

@@ -1,6 +1,6 @@
 #include "tiff/TifFile.h"
 
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
 
 TifFile::TifFile(Console& console) : console_(console) {
@@ -17,7 +17,7 @@ TifFile::TifFile(Console& console, const JobOrder& order)
     input.name = order.input;
     std::string reason;
     if (!input.hold(reason)) {
-        console_.errorLine("**Cannot open" + input.name + "**");
+        console_.errorLine(cannotOpen(input.name));
         fail(reason);
     }
     if (order.writes()) {
@@ -26,13 +26,13 @@ TifFile::TifFile(Console& console, const JobOrder& order)
             console_.errorLine(line);
         }
         if (!output.claimed()) {
-            endRun(console_, {"exiting program"});
+            endRun(console_);
         }
     }
 }
 
 void TifFile::fail(std::string_view reason) {
-    endRun(console_, {reason, "exiting program"});
+    endRun(console_, {reason});
 }
 
 void TifFile::openInput() {
@@ -50,7 +50,7 @@ void TifFile::checkInputIntact() {
 
 void TifFile::openOutput() {
     if (!output.open(console_)) {
-        endRun(console_, {"exiting program"});
+        endRun(console_);
     }
 }
 

@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/JobOrder.h"
 #include "dialogue/Console.h"
 #include "dialogue/FilterSettings.h"
+#include "dialogue/JobOrder.h"
 #include "tiff/DirEntry.h"
 #include "tiff/ImageKind.h"
 #include "tiff/InputFile.h"
@@ -55,12 +55,6 @@ class TifFile {
     uint64_t inputSize() const { return fileSize_; }
 
     uint8_t readByte() { return input.readByte(); }
-    static constexpr uint32_t littleEndian16(uint32_t b0, uint32_t b1) {
-        return (b0 & 0xFF) | (b1 & 0xFF) << 8;
-    }
-    static constexpr uint32_t littleEndian32(uint32_t b0, uint32_t b1, uint32_t b2, uint32_t b3) {
-        return (b0 & 0xFF) | (b1 & 0xFF) << 8 | (b2 & 0xFF) << 16 | (b3 & 0xFF) << 24;
-    }
     uint32_t readPixel() {
         uint32_t red = readByte();
         uint32_t green = readByte();
@@ -112,6 +106,13 @@ class TifFile {
     void checkRequiredTags() const;
     std::vector<uint32_t> readEntryArray(const char* name, const DirEntry& entry);
     void checkStripLayout();
+    // Strip numbers are counted in int32_t, as the job counts them, and are never negative.
+    uint32_t stripOffset(int32_t strip) const {
+        return StripOffsetsTable[static_cast<size_t>(strip)];
+    }
+    uint32_t stripByteCount(int32_t strip) const {
+        return StripByteCountsTable[static_cast<size_t>(strip)];
+    }
     uint32_t stripHeight() const;
     uint32_t lastStripRows(int32_t strip) const;
     void checkStripRows(int32_t strip, uint64_t firstRow, uint64_t rowCount);

@@ -1,4 +1,4 @@
-#include "app/RunEnded.h"
+#include "dialogue/RunEnded.h"
 
 #include "dialogue/Console.h"
 
@@ -6,5 +6,6 @@ void endRun(Console& console, std::initializer_list<std::string_view> lines) {
     for (std::string_view text : lines) {
         console.errorLine(text);
     }
+    console.errorLine("exiting program");
     throw RunEnded{};
 }

@@ -9,4 +9,5 @@ class Console;
 // The job's closing lines are skipped because the job's construction never completes.
 struct RunEnded {};
 
-[[noreturn]] void endRun(Console& console, std::initializer_list<std::string_view> lines);
+// Prints the lines that say why, then "exiting program", and ends the run.
+[[noreturn]] void endRun(Console& console, std::initializer_list<std::string_view> lines = {});
