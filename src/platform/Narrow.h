@@ -20,7 +20,8 @@ constexpr To narrow(From value) {
     static_assert(std::is_integral_v<To> && std::is_integral_v<From>);
     if constexpr (kNarrowingChecked) {
         if (!std::in_range<To>(value)) {
-            std::fputs("narrow: a value does not fit its smaller type\n", stderr);
+            static_cast<void>(
+                std::fputs("narrow: a value does not fit its smaller type\n", stderr));
             std::abort();
         }
     }
