@@ -18,7 +18,6 @@ class PixelRaster {
     void release();
 
     uint32_t* const* rows() const { return table_.data(); }
-    bool empty() const { return table_.empty(); }
 
   private:
     std::unique_ptr<uint32_t[]> pixels_;

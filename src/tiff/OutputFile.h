@@ -46,7 +46,6 @@ class OutputFile {
     // Space for up to count bytes in the buffer, to be filled and then committed.
     uint8_t* reserve(size_t count, size_t& granted);
     void commit(size_t count) { used_ += count; }
-    bool failed() const { return failed_; }
     bool claimed() const { return claimed_; }
 
   private:

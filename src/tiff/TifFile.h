@@ -77,7 +77,6 @@ class TifFile {
     uint32_t StripOffsetsDataType = 0;
     uint32_t StripByteCountDataType = 0;
     uint32_t PhotometricInterpretation = 0;
-    uint8_t skipped_byte = 0;
     InputFile input;
     OutputFile output;
     std::array<uint8_t, 8> header_bytes{};
