@@ -44,18 +44,18 @@ void Console::errorLine(std::string_view text) {
           << std::flush;
 }
 
-std::string shown(std::string_view argument) {
+std::string shown(std::string_view text) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    for (char c : argument) {
+    std::string line;
+    for (char c : text) {
         auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F) {
-            text += {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 0xF]};
+            line += {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 0xF]};
         } else {
-            text.push_back(c);
+            line.push_back(c);
         }
     }
-    return text;
+    return line;
 }
 
 
