@@ -11,26 +11,48 @@ constexpr std::array<uint8_t, 4> kLittleEndianMagic = {0x49, 0x49, 0x2A, 0x00};
 constexpr uint64_t kHeaderSize = 8;
 constexpr uint64_t kEntrySize = 12;
 
-enum Tag : uint16_t {
-    kImageWidth = 256,
-    kImageLength = 257,
-    kBitsPerSample = 258,
-    kCompression = 259,
-    kPhotometricInterpretation = 262,
-    kStripOffsets = 273,
-    kSamplesPerPixel = 277,
-    kRowsPerStrip = 278,
-    kStripByteCounts = 279,
-    kPlanarConfiguration = 284,
-    kTileWidth = 322,
-    kTileByteCounts = 325,
-    kSubIfds = 330,
-    kSampleFormat = 339,
-    kModelPixelScale = 33550,
-    kModelTiepoint = 33922,
-    kModelTransformation = 34264,
-    kGeoKeyDirectory = 34735,
+// What the report shows of an entry, and keeps in the member it names.
+enum class Field { value, count, type };
+struct ReportLine {
+    uint16_t tag;
+    const char* label;
+    uint32_t TifFile::*member;
+    Field field;
 };
+
+// The strip tags show their fields in two orders: value, count, type for StripOffsets, and
+// value, type, count for StripByteCounts.
+const std::array<ReportLine, 13> kReportLines = {{
+    {tag::ImageWidth, " ImageWidth is:  ", &TifFile::ImageWidth, Field::value},
+    {tag::ImageLength, " ImageLength is:  ", &TifFile::ImageLength, Field::value},
+    {tag::BitsPerSample, " BitsPerSample is:  ", &TifFile::BitsPerSample, Field::value},
+    {tag::Compression, " Compression is:  ", &TifFile::Compression, Field::value},
+    {tag::PhotometricInterpretation, " PhotometricInterpretation is:  ",
+     &TifFile::PhotometricInterpretation, Field::value},
+    {tag::StripOffsets, " StripOffsets is:  ", &TifFile::StripOffsets, Field::value},
+    {tag::StripOffsets, " NumberStripOffsets is:  ", &TifFile::NumberStripOffsets, Field::count},
+    {tag::StripOffsets, " StripOffsetsDataType is:  ", &TifFile::StripOffsetsDataType,
+     Field::type},
+    {tag::SamplesPerPixel, " SamplesPerPixel is:  ", &TifFile::SamplesPerPixel, Field::value},
+    {tag::RowsPerStrip, " RowsPerStrip is:  ", &TifFile::RowsPerStrip, Field::value},
+    {tag::StripByteCounts, " StripByteCount is:  ", &TifFile::StripByteCount, Field::value},
+    {tag::StripByteCounts, " StripByteCountDataType is:  ", &TifFile::StripByteCountDataType,
+     Field::type},
+    {tag::StripByteCounts, " NumberStripByteCounts is:  ", &TifFile::NumberStripByteCounts,
+     Field::count},
+}};
+
+uint32_t fieldOf(const DirEntry& entry, Field field) {
+    switch (field) {
+        case Field::value:
+            return entry.value();
+        case Field::count:
+            return entry.count();
+        case Field::type:
+            return entry.type();
+    }
+    return 0;
+}
 
 // A report line: the label, then the value in lower-case hexadecimal digits.
 std::string hexLine(std::string_view label, uint32_t value) {
@@ -104,82 +126,16 @@ void TifFile::readDirEntries() {
     }
 }
 
+// One walk over the entries: each is kept under its tag for the checks that follow, and
+// what the report shows of it is printed as it comes.
 void TifFile::readTags() {
     for (const DirEntry& entry : DirEntries) {
-        uint32_t value = entry.value();
-        switch (entry.tag()) {
-            case kImageWidth:
-                ImageWidth = value;
-                hasImageWidth_ = true;
-                console_.print(hexLine(" ImageWidth is:  ", ImageWidth));
-                break;
-            case kImageLength:
-                ImageLength = value;
-                hasImageLength_ = true;
-                console_.print(hexLine(" ImageLength is:  ", ImageLength));
-                break;
-            case kBitsPerSample:
-                kind_.bitsPerSample = entry;
-                BitsPerSample = value;
-                console_.print(hexLine(" BitsPerSample is:  ", BitsPerSample));
-                break;
-            case kCompression:
-                kind_.compression = entry;
-                Compression = value;
-                console_.print(hexLine(" Compression is:  ", Compression));
-                break;
-            case kPhotometricInterpretation:
-                kind_.photometric = entry;
-                PhotometricInterpretation = value;
-                console_.print(
-                    hexLine(" PhotometricInterpretation is:  ", PhotometricInterpretation));
-                break;
-            case kStripOffsets:
-                stripOffsetsEntry_ = entry;
-                StripOffsets = value;
-                NumberStripOffsets = entry.count();
-                StripOffsetsDataType = entry.type();
-                console_.print(hexLine(" StripOffsets is:  ", StripOffsets));
-                console_.print(hexLine(" NumberStripOffsets is:  ", NumberStripOffsets));
-                console_.print(hexLine(" StripOffsetsDataType is:  ", StripOffsetsDataType));
-                break;
-            case kSamplesPerPixel:
-                kind_.samplesPerPixel = entry;
-                SamplesPerPixel = value;
-                console_.print(hexLine(" SamplesPerPixel is:  ", SamplesPerPixel));
-                break;
-            case kRowsPerStrip:
-                RowsPerStrip = value;
-                console_.print(hexLine(" RowsPerStrip is:  ", RowsPerStrip));
-                break;
-            case kStripByteCounts:
-                stripByteCountsEntry_ = entry;
-                StripByteCount = value;
-                StripByteCountDataType = entry.type();
-                NumberStripByteCounts = entry.count();
-                console_.print(hexLine(" StripByteCount is:  ", StripByteCount));
-                console_.print(hexLine(" StripByteCountDataType is:  ", StripByteCountDataType));
-                console_.print(hexLine(" NumberStripByteCounts is:  ", NumberStripByteCounts));
-                break;
-            case kPlanarConfiguration:
-                kind_.planarConfiguration = entry;
-                break;
-            case kSubIfds:
-                subPages_ = true;
-                break;
-            case kSampleFormat:
-                kind_.sampleFormat = entry;
-                break;
-            case kModelPixelScale:
-            case kModelTiepoint:
-            case kModelTransformation:
-            case kGeoKeyDirectory:
-                kind_.georeferenced = true;
-                break;
-            default:
-                kind_.tiled =
-                    kind_.tiled || (entry.tag() >= kTileWidth && entry.tag() <= kTileByteCounts);
-                break;
+        tags_.take(entry);
+        for (const ReportLine& line : kReportLines) {
+            if (line.tag == entry.tag()) {
+                this->*line.member = fieldOf(entry, line.field);
+                console_.print(hexLine(line.label, this->*line.member));
+            }
         }
     }
     console_.flush();
@@ -194,8 +150,8 @@ void TifFile::checkRequiredTags() const {
             endRun(console_, {std::string("The directory has no ") + what + " tag"});
         }
     };
-    require(hasImageWidth_, "ImageWidth (256)");
-    require(hasImageLength_, "ImageLength (257)");
-    require(stripOffsetsEntry_.has_value(), "StripOffsets (273)");
-    require(stripByteCountsEntry_.has_value(), "StripByteCounts (279)");
+    require(tags_.imageWidth.has_value(), "ImageWidth (256)");
+    require(tags_.imageLength.has_value(), "ImageLength (257)");
+    require(tags_.stripOffsets.has_value(), "StripOffsets (273)");
+    require(tags_.stripByteCounts.has_value(), "StripByteCounts (279)");
 }

@@ -116,40 +116,6 @@ class ForeignDirectory {
     uint64_t entrySize_;
 };
 
-void takeKindTag(ImageKind& kind, uint16_t tag, const std::vector<uint32_t>& values) {
-    auto takeFirst = [&values](uint32_t& value) { value = values.empty() ? value : values[0]; };
-    switch (tag) {
-        case 258:
-            takeFirst(kind.firstBits);
-            kind.otherBits = firstOtherThan(values, 8);
-            break;
-        case 259:
-            takeFirst(kind.compression);
-            break;
-        case 262:
-            takeFirst(kind.photometric);
-            break;
-        case 277:
-            takeFirst(kind.samples);
-            break;
-        case 284:
-            takeFirst(kind.planar);
-            break;
-        case 339:
-            kind.sampleFormat = firstOtherThan(values, ImageKind::kUnsigned);
-            break;
-        case 33550:
-        case 33922:
-        case 34264:
-        case 34735:
-            kind.georeferenced = true;
-            break;
-        default:
-            kind.tiled = kind.tiled || (tag >= 322 && tag <= 325);
-            break;
-    }
-}
-
 }  // namespace
 
 ImageKind TifFile::foreignKind(bool bigEndian, bool bigTiff) {
@@ -160,10 +126,10 @@ ImageKind TifFile::foreignKind(bool bigEndian, bool bigTiff) {
     ForeignDirectory directory(input, fileSize_, bigEndian, bigTiff);
     const std::vector<ForeignEntry> entries = directory.readEntries();
     for (const ForeignEntry& entry : entries) {
-        takeKindTag(kind, entry.tag, directory.values(entry));
+        kind.take(entry.tag, directory.values(entry));
     }
     if (std::none_of(entries.begin(), entries.end(),
-                     [](const ForeignEntry& entry) { return entry.tag == 277; })) {
+                     [](const ForeignEntry& entry) { return entry.tag == tag::SamplesPerPixel; })) {
         kind.withoutSamplesTag();
     }
     input.close();

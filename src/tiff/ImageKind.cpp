@@ -6,6 +6,7 @@
 
 #include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
+#include "tiff/DirectoryTags.h"
 #include "tiff/TifFile.h"
 
 // A file of another kind than uncompressed 8-bit RGB in strips is refused before a strip is
@@ -193,29 +194,65 @@ void TifFile::refuseHeader() {
     endRun(console_);
 }
 
+void ImageKind::take(uint16_t number, const std::vector<uint32_t>& values) {
+    auto takeFirst = [&values](uint32_t& value) { value = values.empty() ? value : values[0]; };
+    switch (number) {
+        case tag::BitsPerSample:
+            takeFirst(firstBits);
+            otherBits = firstOtherThan(values, 8);
+            break;
+        case tag::Compression:
+            takeFirst(compression);
+            break;
+        case tag::PhotometricInterpretation:
+            takeFirst(photometric);
+            break;
+        case tag::SamplesPerPixel:
+            takeFirst(samples);
+            break;
+        case tag::PlanarConfiguration:
+            takeFirst(planar);
+            break;
+        case tag::SampleFormat:
+            sampleFormat = firstOtherThan(values, kUnsigned);
+            break;
+        default:
+            tiled = tiled || (number >= tag::TileWidth && number <= tag::TileByteCounts);
+            georeferenced = georeferenced || tag::georeferences(number);
+            break;
+    }
+}
+
+// BitsPerSample and SampleFormat are told by all their values, the others by their one; an
+// array of a type that cannot hold them tells nothing.
+std::vector<uint32_t> TifFile::kindValues(const DirEntry& entry) {
+    switch (entry.tag()) {
+        case tag::BitsPerSample:
+        case tag::SampleFormat:
+            if (entry.elementSize() == 0) {
+                return {};
+            }
+            return readEntryArray(entry.tag() == tag::SampleFormat ? "SampleFormat" : "BitsPerSample",
+                                  entry);
+        default:
+            return {entry.value()};
+    }
+}
+
 void TifFile::checkImageKind() {
     ImageKind kind;
-    auto take = [](const std::optional<DirEntry>& entry, uint32_t& value) {
-        value = entry ? entry->value() : value;
-    };
-    take(kind_.compression, kind.compression);
-    take(kind_.samplesPerPixel, kind.samples);
-    take(kind_.photometric, kind.photometric);
-    take(kind_.planarConfiguration, kind.planar);
-    if (!kind_.samplesPerPixel) {
+    for (const std::optional<DirEntry>& entry :
+         {tags_.bitsPerSample, tags_.compression, tags_.photometric, tags_.samplesPerPixel,
+          tags_.planarConfiguration, tags_.sampleFormat}) {
+        if (entry) {
+            kind.take(entry->tag(), kindValues(*entry));
+        }
+    }
+    if (!tags_.samplesPerPixel) {
         kind.withoutSamplesTag();
     }
-    if (kind_.bitsPerSample && kind_.bitsPerSample->elementSize() != 0) {
-        std::vector<uint32_t> bits = readEntryArray("BitsPerSample", *kind_.bitsPerSample);
-        kind.firstBits = bits.empty() ? kind.firstBits : bits.front();
-        kind.otherBits = firstOtherThan(bits, 8);
-    }
-    if (kind_.sampleFormat && kind_.sampleFormat->elementSize() != 0) {
-        kind.sampleFormat = firstOtherThan(readEntryArray("SampleFormat", *kind_.sampleFormat),
-                                           ImageKind::kUnsigned);
-    }
-    kind.tiled = kind_.tiled;
-    kind.georeferenced = kind_.georeferenced;
+    kind.tiled = tags_.tiled();
+    kind.georeferenced = tags_.georeferenced;
     if (!kind.refusal().empty()) {
         refuse(kind);
     }

@@ -26,6 +26,9 @@ struct ImageKind {
     bool bigTiff = false;
     bool bigEndian = false;
 
+    // What one entry of a directory says of the kind, given its first values: the first of
+    // them, or for BitsPerSample and SampleFormat the first that is not the usual one.
+    void take(uint16_t number, const std::vector<uint32_t>& values);
     // TIFF's SamplesPerPixel defaults to 1, which only a grey image keeps to.
     void withoutSamplesTag() { samples = photometric <= 1 ? 1 : samples; }
 

@@ -33,63 +33,6 @@ uint64_t typeSize(uint16_t type) {
 
 }  // namespace
 
-void PageTags::take(const DirEntry& entry) {
-    const uint32_t value = entry.value();
-    switch (entry.tag()) {
-        case 254:
-            subfileType = value;
-            break;
-        case 256:
-            width = value;
-            break;
-        case 257:
-            length = value;
-            break;
-        case 258:
-            bits = entry;
-            break;
-        case 259:
-            compression = value;
-            break;
-        case 262:
-            photometric = value;
-            break;
-        case 273:
-            offsets = entry;
-            break;
-        case 277:
-            samples = value;
-            break;
-        case 278:
-            rowsPerStrip = value;
-            break;
-        case 279:
-            counts = entry;
-            break;
-        case 284:
-            planar = value;
-            break;
-        case 322:
-            tileWidth = value;
-            break;
-        case 323:
-            tileLength = value;
-            break;
-        case 324:
-            offsets = entry;
-            tiled = true;
-            break;
-        case 325:
-            counts = entry;
-            break;
-        case 339:
-            sampleFormat = entry;
-            break;
-        default:
-            break;
-    }
-}
-
 bool ReducedPage::blocksFit(uint64_t fileSize) const {
     for (size_t i = 0; i < offsets.size(); ++i) {
         uint64_t firstRow = i / blocksAcross() * blockLength;
@@ -108,20 +51,21 @@ void TifFile::readFurtherPages() {
     uint64_t next = nextDirectory_;
     openInput();
     for (int n = 0; next != 0 && next + 2 <= fileSize_ && n < kMostPages; ++n) {
-        PageTags tags;
-        if (!readPageTags(next, tags)) {
+        DirectoryTags tags;
+        uint32_t following = 0;
+        if (!readPageTags(next, tags, following)) {
             otherPages_ = true;
             break;
         }
-        if ((tags.subfileType & kReducedImage) == 0 ||
-            (tags.subfileType & kTransparencyMask) != 0) {
+        const uint32_t subfileType = valueOr(tags.subfileType, 0);
+        if ((subfileType & kReducedImage) == 0 || (subfileType & kTransparencyMask) != 0) {
             otherPages_ = true;
         } else if (std::optional<ReducedPage> page = rebuildablePage(tags)) {
             reducedPages_.push_back(std::move(*page));
         } else {
-            staleWidths_.push_back(tags.width);
+            staleWidths_.push_back(valueOr(tags.imageWidth, 0));
         }
-        next = tags.next;
+        next = following;
     }
     checkInputIntact();
     input.close();
@@ -132,7 +76,7 @@ void TifFile::readFurtherPages() {
     }
 }
 
-bool TifFile::readPageTags(uint64_t at, PageTags& tags) {
+bool TifFile::readPageTags(uint64_t at, DirectoryTags& tags, uint32_t& next) {
     input.seek(at);
     uint8_t low = readByte();
     uint64_t count = littleEndian16(low, readByte());
@@ -154,7 +98,7 @@ bool TifFile::readPageTags(uint64_t at, PageTags& tags) {
         for (uint8_t& byte : b) {
             byte = readByte();
         }
-        tags.next = littleEndian32(b[0], b[1], b[2], b[3]);
+        next = littleEndian32(b[0], b[1], b[2], b[3]);
     }
     return true;
 }
@@ -184,33 +128,40 @@ bool TifFile::readPageArray(const DirEntry& entry, std::vector<uint32_t>& values
     return true;
 }
 
-bool TifFile::pageHoldsRgb(const PageTags& tags) {
+// A missing tag takes TIFF's default.
+bool TifFile::pageHoldsRgb(const DirectoryTags& tags) {
     std::vector<uint32_t> bits;
     std::vector<uint32_t> formats{ImageKind::kUnsigned};
-    return tags.bits && readPageArray(*tags.bits, bits) && bits.size() == 3 &&
+    return tags.bitsPerSample && readPageArray(*tags.bitsPerSample, bits) && bits.size() == 3 &&
            firstOtherThan(bits, 8) == 8 &&
            (!tags.sampleFormat || readPageArray(*tags.sampleFormat, formats)) &&
            firstOtherThan(formats, ImageKind::kUnsigned) == ImageKind::kUnsigned &&
-           tags.compression == ImageKind::kUncompressed && tags.samples == 3 &&
-           tags.photometric == ImageKind::kRgb && tags.planar == 1;
+           valueOr(tags.compression, ImageKind::kUncompressed) == ImageKind::kUncompressed &&
+           valueOr(tags.samplesPerPixel, 1) == 3 &&
+           valueOr(tags.photometric, 0) == ImageKind::kRgb &&
+           valueOr(tags.planarConfiguration, 1) == 1;
 }
 
-std::optional<ReducedPage> TifFile::rebuildablePage(const PageTags& tags) {
-    if (!pageHoldsRgb(tags) || tags.width == 0 || tags.length == 0 || !tags.offsets ||
-        !tags.counts) {
+std::optional<ReducedPage> TifFile::rebuildablePage(const DirectoryTags& tags) {
+    const bool tiled = tags.tileOffsets.has_value();
+    const std::optional<DirEntry>& offsets = tiled ? tags.tileOffsets : tags.stripOffsets;
+    const std::optional<DirEntry>& counts =
+        tags.tileByteCounts ? tags.tileByteCounts : tags.stripByteCounts;
+    ReducedPage page;
+    page.width = valueOr(tags.imageWidth, 0);
+    page.length = valueOr(tags.imageLength, 0);
+    if (!pageHoldsRgb(tags) || page.width == 0 || page.length == 0 || !offsets || !counts) {
         return std::nullopt;
     }
-    ReducedPage page;
-    page.width = tags.width;
-    page.length = tags.length;
-    page.blockWidth = tags.tiled ? tags.tileWidth : tags.width;
-    page.blockLength = tags.tiled ? tags.tileLength : std::min(tags.rowsPerStrip, tags.length);
+    page.blockWidth = tiled ? valueOr(tags.tileWidth, 0) : page.width;
+    page.blockLength = tiled ? valueOr(tags.tileLength, 0)
+                             : std::min(valueOr(tags.rowsPerStrip, UINT32_MAX), page.length);
     if (page.blockWidth == 0 || page.blockLength == 0) {
         return std::nullopt;
     }
     const uint64_t blocks = page.blocksAcross() * page.blocksDown();
-    if (tags.offsets->count() != blocks || tags.counts->count() != blocks ||
-        !readPageArray(*tags.offsets, page.offsets) || !readPageArray(*tags.counts, page.counts) ||
+    if (offsets->count() != blocks || counts->count() != blocks ||
+        !readPageArray(*offsets, page.offsets) || !readPageArray(*counts, page.counts) ||
         !page.blocksFit(fileSize_)) {
         return std::nullopt;
     }
@@ -309,13 +260,13 @@ void TifFile::reportReducedPages() {
     std::sort(factors.begin(), factors.end());
     factors.erase(std::unique(factors.begin(), factors.end()), factors.end());
     std::erase_if(factors, [](uint64_t f) { return f < 2; });
-    if (!staleWidths_.empty() || subPages_) {
+    if (!staleWidths_.empty() || tags_.subIfds) {
         std::string levels;
         for (uint64_t f : factors.empty() ? std::vector<uint64_t>{2, 4, 8} : factors) {
             levels.append(1, ' ').append(std::to_string(f));
         }
         console_.line(std::string("The file's reduced-resolution pages") +
-                      (subPages_ ? " (some under SubIFDs)" : "") +
+                      (tags_.subIfds ? " (some under SubIFDs)" : "") +
                       " that cannot be rebuilt here (compressed, of another kind or damaged) are "
                       "copied unchanged and still show the old colours; rebuild them from the "
                       "output with:");

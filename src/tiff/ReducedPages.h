@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 #include "tiff/DirEntry.h"
@@ -29,26 +28,4 @@ struct ReducedBlock {
     uint64_t count = 0;
     uint32_t page = 0;
     uint32_t index = 0;
-};
-
-// What the directory of a further page says, where it says it.
-struct PageTags {
-    uint32_t subfileType = 0;
-    uint32_t width = 0;
-    uint32_t length = 0;
-    uint32_t compression = 1;
-    uint32_t samples = 1;
-    uint32_t photometric = 0;
-    uint32_t planar = 1;
-    uint32_t rowsPerStrip = UINT32_MAX;
-    uint32_t tileWidth = 0;
-    uint32_t tileLength = 0;
-    bool tiled = false;
-    std::optional<DirEntry> bits;
-    std::optional<DirEntry> sampleFormat;
-    std::optional<DirEntry> offsets;
-    std::optional<DirEntry> counts;
-    uint32_t next = 0;
-
-    void take(const DirEntry& entry);
 };

@@ -25,7 +25,7 @@ void TifFile::readStripOffsets() {
     console_.print("StripOffsetsDataType is;  ");
     console_.print(StripOffsetsDataType);
     console_.endLine();
-    StripOffsetsTable = readEntryArray("StripOffsets", *stripOffsetsEntry_);
+    StripOffsetsTable = readEntryArray("StripOffsets", *tags_.stripOffsets);
     if (NumberStripOffsets == 0) {
         fail("The directory lists no strips");
     }
@@ -36,7 +36,7 @@ void TifFile::readStripByteCounts() {
     console_.print("StripByteCountDataType is;  ");
     console_.print(StripByteCountDataType);
     console_.endLine();
-    StripByteCountsTable = readEntryArray("StripByteCounts", *stripByteCountsEntry_);
+    StripByteCountsTable = readEntryArray("StripByteCounts", *tags_.stripByteCounts);
     if (NumberStripByteCounts < NumberStripOffsets) {
         fail("The directory lists " + std::to_string(NumberStripOffsets) + " strips but only " +
              std::to_string(NumberStripByteCounts) + " strip byte counts");

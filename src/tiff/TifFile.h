@@ -11,6 +11,7 @@
 #include "dialogue/FilterSettings.h"
 #include "dialogue/JobOrder.h"
 #include "tiff/DirEntry.h"
+#include "tiff/DirectoryTags.h"
 #include "tiff/ImageKind.h"
 #include "tiff/InputFile.h"
 #include "tiff/OutputFile.h"
@@ -63,30 +64,35 @@ class TifFile {
 
     // Values from the directory are kept whole and unsigned, as TIFF stores them; sizes and
     // positions are checked in 64 bits before any of them is used as a count or an index.
+    std::array<uint8_t, 8> header_bytes{};
     uint32_t idf_offset = 0;
     int32_t NumDirEntries = 0;
     std::vector<DirEntry> DirEntries;
-    std::vector<uint32_t> StripOffsetsTable;
-    std::vector<uint32_t> StripByteCountsTable;
-    uint32_t BitsPerSample = 0;
-    uint32_t Compression = 0;
-    uint32_t SamplesPerPixel = 0;
-    uint32_t StripByteCount = 0;
-    uint32_t StripOffsets = 0;
-    uint32_t NumberStripByteCounts = 0;
-    uint32_t StripOffsetsDataType = 0;
-    uint32_t StripByteCountDataType = 0;
-    uint32_t PhotometricInterpretation = 0;
-    InputFile input;
-    OutputFile output;
-    std::array<uint8_t, 8> header_bytes{};
-    FilterSettings settings;
+    // The geometry and the strip entries' fields, as readTags shows them; later stages read
+    // these.
     uint32_t ImageWidth = 0;
     uint32_t ImageLength = 0;
     // TIFF's default: one strip for the whole image.
     uint32_t RowsPerStrip = UINT32_MAX;
-    SettingsCopy settingsCopy;
     uint32_t NumberStripOffsets = 0;
+    uint32_t StripOffsetsDataType = 0;
+    uint32_t NumberStripByteCounts = 0;
+    uint32_t StripByteCountDataType = 0;
+    // Shown by readTags and read by nothing else: what is decided about the image is read
+    // from the entries themselves (tags_).
+    uint32_t BitsPerSample = 0;
+    uint32_t Compression = 0;
+    uint32_t SamplesPerPixel = 0;
+    uint32_t PhotometricInterpretation = 0;
+    uint32_t StripOffsets = 0;
+    uint32_t StripByteCount = 0;
+    std::vector<uint32_t> StripOffsetsTable;
+    std::vector<uint32_t> StripByteCountsTable;
+
+    InputFile input;
+    OutputFile output;
+    FilterSettings settings;
+    SettingsCopy settingsCopy;
 
   private:
     void openInput();
@@ -100,6 +106,7 @@ class TifFile {
     void readDirEntries();
     [[noreturn]] void refuseHeader();
     void checkImageKind();
+    std::vector<uint32_t> kindValues(const DirEntry& entry);
     [[noreturn]] void refuse(const ImageKind& kind);
     ImageKind foreignKind(bool bigEndian, bool bigTiff);
     void checkRequiredTags() const;
@@ -121,10 +128,10 @@ class TifFile {
     void copyInput(uint64_t from, uint64_t to);
 
     void readFurtherPages();
-    bool readPageTags(uint64_t at, PageTags& tags);
+    bool readPageTags(uint64_t at, DirectoryTags& tags, uint32_t& next);
     bool readPageArray(const DirEntry& entry, std::vector<uint32_t>& values);
-    bool pageHoldsRgb(const PageTags& tags);
-    std::optional<ReducedPage> rebuildablePage(const PageTags& tags);
+    bool pageHoldsRgb(const DirectoryTags& tags);
+    std::optional<ReducedPage> rebuildablePage(const DirectoryTags& tags);
     void settleReducedPages();
     void reportReducedPages();
     void writeReducedBlock(const ReducedBlock& block, const uint32_t* const* rows);
@@ -135,23 +142,10 @@ class TifFile {
 
     Console& console_;
     uint64_t fileSize_ = 0;
-    std::optional<DirEntry> stripOffsetsEntry_;
-    std::optional<DirEntry> stripByteCountsEntry_;
-    // The tags that say what kind of image the directory describes, where the file has them.
-    struct KindTags {
-        std::optional<DirEntry> bitsPerSample;
-        std::optional<DirEntry> compression;
-        std::optional<DirEntry> samplesPerPixel;
-        std::optional<DirEntry> photometric;
-        std::optional<DirEntry> planarConfiguration;
-        std::optional<DirEntry> sampleFormat;
-        bool tiled = false;
-        bool georeferenced = false;
-    } kind_;
+    // The first directory's entries, by tag.
+    DirectoryTags tags_;
     // Where the directory of a further image lies; 0 when the file holds one image.
     uint32_t nextDirectory_ = 0;
-    bool hasImageWidth_ = false;
-    bool hasImageLength_ = false;
     // Further pages: the reduced-resolution ones rebuilt, in file order of their blocks; the
     // widths of those that cannot be; whether any other kind of page follows.
     std::vector<ReducedPage> reducedPages_;
@@ -159,7 +153,6 @@ class TifFile {
     std::vector<uint32_t> staleWidths_;
     std::vector<std::pair<uint64_t, uint64_t>> structures_;
     bool otherPages_ = false;
-    bool subPages_ = false;
     std::vector<int32_t> fileOrder_;
     uint64_t copied_ = 0;
 };
