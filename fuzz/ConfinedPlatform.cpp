@@ -97,7 +97,7 @@ std::string homeFolder() {
 void waitForKey() {}
 
 // A machine of 2 GiB, the fuzzers' memory limit.
-uint64_t physicalMemory() {
+uint64_t installedMemory() {
     return uint64_t{2} << 30;
 }
 

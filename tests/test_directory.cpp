@@ -2,6 +2,7 @@
 // sound run. What each kind of broken file prints is recorded with the malformed corpus.
 
 #include "TestSupport.h"
+#include "platform/Platform.h"
 
 using namespace testing_support;
 
@@ -25,4 +26,22 @@ TEST(Directory, EveryPrefixAndEveryHeaderDirectoryOrArrayByteAs00AndFF) {
     }
     // Bytes of tags the program does not read leave the image intact.
     EXPECT_GT(completed, 100);
+}
+
+// The raster of tifffile_rps.tif: 24 rows and a spare one of 40 pixels, and their pointers.
+TEST(Directory, ImageIsRefusedOnlyWhereItsRasterNeedsMoreThanTheMachinesMemory) {
+    const Bytes tiff = readBytes(fixture("tifffile_rps.tif"));
+    const uint64_t raster = 25 * 40 * sizeof(uint32_t) + 25 * sizeof(uint32_t*);
+    const std::string refusal =
+        "The image of 40 x 24 pixels needs more memory than this machine has\n";
+    // 0: the machine cannot tell its memory, and nothing is refused for it.
+    for (uint64_t memory : {raster - 1, raster, raster + 1, uint64_t{0}}) {
+        SCOPED_TRACE("memory of " + std::to_string(memory) + " bytes");
+        platform::assumePhysicalMemory(memory);
+        const FileRun run = runOnBytes(tiff, kNoFilter);
+        const bool refused = memory == raster - 1;
+        EXPECT_EQ(expectSound(run, tiff), refused ? 1 : 0);
+        EXPECT_EQ(run.report.find(refusal) != std::string::npos, refused) << run.report;
+    }
+    platform::assumePhysicalMemory(std::nullopt);
 }

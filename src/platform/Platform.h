@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 // Everything that differs between operating systems lives behind these few calls.
@@ -63,7 +64,12 @@ std::string shellWord(const std::string& name);
 void waitForKey();
 
 // Installed physical memory in bytes (0 when it cannot be told).
+uint64_t installedMemory();
+// The figure an image's raster is checked against: the installed memory, unless another
+// figure is assumed in its place until std::nullopt is, so that the check can be tried at
+// its limit on any machine.
 uint64_t physicalMemory();
+void assumePhysicalMemory(std::optional<uint64_t> bytes);
 
 // A hint that a large block about to be written in full should get the system's large pages:
 // one page fault per 2 MiB instead of per 4 KiB is most of the cost of a first write.

@@ -388,7 +388,7 @@ void waitForKey() {
     restoreTerminal();
 }
 
-uint64_t physicalMemory() {
+uint64_t installedMemory() {
     long pages = sysconf(_SC_PHYS_PAGES);
     long pageSize = sysconf(_SC_PAGESIZE);
     if (pages <= 0 || pageSize <= 0) {

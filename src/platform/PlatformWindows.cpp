@@ -312,7 +312,7 @@ void waitForKey() {
     }
 }
 
-uint64_t physicalMemory() {
+uint64_t installedMemory() {
     MEMORYSTATUSEX status{};
     status.dwLength = sizeof status;
     if (GlobalMemoryStatusEx(&status) == 0) {
