@@ -37,8 +37,8 @@ Claim claimOutput(const std::string& name, std::string& reason, bool replace = f
 std::FILE* createOutput(std::string& reason);
 enum class Placement { Placed, NameTaken, Failed };
 // Closes the output and puts it at the claimed name, which must still hold the claimed file
-// as it was claimed, or nothing: a file that took the name meanwhile is never replaced. An output not
-// placed is then to be abandoned.
+// as it was claimed, or nothing: a file that took the name meanwhile is never replaced. An output
+// not placed is then to be abandoned.
 Placement placeOutput(std::FILE* output);
 // Closes and removes an output that is not to be put in place (output may be null), and
 // removes the empty file the claim created; false when the part written could not be removed.

@@ -33,8 +33,8 @@ enum : uint16_t {
 
 // Whether the tag places the image on the map.
 constexpr bool georeferences(uint16_t number) {
-    return number == ModelPixelScale || number == ModelTiepoint ||
-           number == ModelTransformation || number == GeoKeyDirectory;
+    return number == ModelPixelScale || number == ModelTiepoint || number == ModelTransformation ||
+           number == GeoKeyDirectory;
 }
 }  // namespace tag
 

@@ -232,8 +232,8 @@ std::vector<uint32_t> TifFile::kindValues(const DirEntry& entry) {
             if (entry.elementSize() == 0) {
                 return {};
             }
-            return readEntryArray(entry.tag() == tag::SampleFormat ? "SampleFormat" : "BitsPerSample",
-                                  entry);
+            return readEntryArray(
+                entry.tag() == tag::SampleFormat ? "SampleFormat" : "BitsPerSample", entry);
         default:
             return {entry.value()};
     }
