@@ -28,11 +28,11 @@ class ImageJob {
     uint32_t stripCount() const { return file.NumberStripOffsets; }
 
   private:
-    // The filter parameter words, filled by an option's stage just before its filter runs.
+    // The filter parameter words, filled by an option's stage just before its filter runs;
+    // the contour clean-up's passes take their keys and paint as constants of their own.
     struct FilterWords {
         std::array<uint32_t, 5> keys1to5{};
         uint32_t replacement = 0;
-        uint32_t spare = 0;
         std::array<uint32_t, 5> keys6to10{};
         int32_t option = 0;
     };
