@@ -60,17 +60,6 @@ bool windowsBuild() {
     return std::getenv("VELSTRAM_WINDOWS_PATHS") != nullptr;
 }
 
-size_t entryAt(const Bytes& tiff, uint16_t tag) {
-    const size_t directory = get(tiff, 4);
-    for (size_t entry = directory + 2; entry < directory + 2 + 12 * get(tiff, directory, 2);
-         entry += 12) {
-        if (get(tiff, entry, 2) == tag) {
-            return entry;
-        }
-    }
-    throw std::runtime_error("no entry with tag " + std::to_string(tag));
-}
-
 // The values of an entry: in its value field when they fit, else where that field points.
 std::vector<uint32_t> entryValues(const Bytes& tiff, uint16_t tag) {
     const size_t entry = entryAt(tiff, tag);
@@ -182,6 +171,17 @@ void put(Bytes& bytes, size_t at, uint32_t value, size_t size) {
     for (size_t i = 0; i < size; ++i) {
         bytes.at(at + i) = static_cast<uint8_t>(value >> 8 * i);
     }
+}
+
+size_t entryAt(const Bytes& tiff, uint16_t tag) {
+    const size_t directory = get(tiff, 4);
+    for (size_t entry = directory + 2; entry < directory + 2 + 12 * get(tiff, directory, 2);
+         entry += 12) {
+        if (get(tiff, entry, 2) == tag) {
+            return entry;
+        }
+    }
+    throw std::runtime_error("no entry with tag " + std::to_string(tag));
 }
 
 void setEntry(Bytes& tiff, uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {

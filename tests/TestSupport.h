@@ -60,6 +60,8 @@ int runWithoutFilter(const Bytes& tiff);
 
 // Little-endian fields and directory entries of a TIFF in memory, for variants of fixtures.
 void put(Bytes& bytes, size_t at, uint32_t value, size_t size = 4);
+// The position of the first directory's entry of a tag.
+size_t entryAt(const Bytes& tiff, uint16_t tag);
 void setEntry(Bytes& tiff, uint16_t tag, uint16_t type, uint32_t count, uint32_t value);
 
 // The image of an uncompressed 24-bit RGB TIFF as words 0x00RRGGBB, read independently of

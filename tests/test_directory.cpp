@@ -45,3 +45,15 @@ TEST(Directory, ImageIsRefusedOnlyWhereItsRasterNeedsMoreThanTheMachinesMemory) 
     }
     platform::assumePhysicalMemory(std::nullopt);
 }
+
+// Pages under a SubIFDs entry are not rebuilt, and the report says they keep the old colours.
+TEST(Directory, PagesUnderSubIfdsAreNamedAsCopiedUnchanged) {
+    Bytes tiff = readBytes(fixture("tifffile_rps.tif"));
+    put(tiff, entryAt(tiff, 305), 330, 2);
+    const FileRun run = runOnBytes(tiff, kNoFilter);
+    EXPECT_EQ(expectSound(run, tiff), 0);
+    EXPECT_NE(run.report.find("The file's reduced-resolution pages (some under SubIFDs) that "
+                              "cannot be rebuilt here"),
+              std::string::npos)
+        << run.report;
+}
