@@ -43,6 +43,21 @@ TEST(Directory, ImageIsRefusedOnlyWhereItsRasterNeedsMoreThanTheMachinesMemory) 
         EXPECT_EQ(expectSound(run, tiff), refused ? 1 : 0);
         EXPECT_EQ(run.report.find(refusal) != std::string::npos, refused) << run.report;
     }
+    // Past 2^31 - 2 rows or columns an image is refused by its size alone, even where the
+    // memory cannot be told; up to there, by what the file's bytes can fill.
+    platform::assumePhysicalMemory(0);
+    for (const uint32_t side : {uint32_t{0x7FFFFFFE}, uint32_t{0x7FFFFFFF}}) {
+        for (const uint16_t tag : {uint16_t{256}, uint16_t{257}}) {
+            Bytes large = tiff;
+            setEntry(large, tag, 4, 1, side);
+            const FileRun run = runOnBytes(large, kNoFilter);
+            EXPECT_EQ(expectSound(run, large), 1);
+            EXPECT_NE(run.report.find(side == 0x7FFFFFFF ? "needs more memory than this machine"
+                                                         : "is far larger than the file's"),
+                      std::string::npos)
+                << run.report;
+        }
+    }
     platform::assumePhysicalMemory(std::nullopt);
 }
 
