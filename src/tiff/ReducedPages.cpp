@@ -103,38 +103,13 @@ bool TifFile::readPageTags(uint64_t at, DirectoryTags& tags, uint32_t& next) {
     return true;
 }
 
-// An entry's values, or false where they do not lie inside the file.
-bool TifFile::readPageArray(const DirEntry& entry, std::vector<uint32_t>& values) {
-    const uint32_t size = entry.elementSize();
-    values.clear();
-    if (size == 0 || (!entry.valuesInline() &&
-                      uint64_t{entry.value()} + uint64_t{entry.count()} * size > fileSize_)) {
-        return false;
-    }
-    for (uint32_t i = 0; entry.valuesInline() && i < entry.count(); ++i) {
-        values.push_back(entry.inlineElement(i));
-    }
-    if (!entry.valuesInline()) {
-        input.seek(entry.value());
-        values.resize(entry.count());
-        for (uint32_t& value : values) {
-            std::array<uint32_t, 4> b{};
-            for (uint32_t k = 0; k < size; ++k) {
-                b[k] = readByte();
-            }
-            value = littleEndian32(b[0], b[1], b[2], b[3]);
-        }
-    }
-    return true;
-}
-
 // A missing tag takes TIFF's default.
 bool TifFile::pageHoldsRgb(const DirectoryTags& tags) {
     std::vector<uint32_t> bits;
     std::vector<uint32_t> formats{ImageKind::kUnsigned};
-    return tags.bitsPerSample && readPageArray(*tags.bitsPerSample, bits) && bits.size() == 3 &&
+    return tags.bitsPerSample && readEntryValues(*tags.bitsPerSample, bits) && bits.size() == 3 &&
            firstOtherThan(bits, 8) == 8 &&
-           (!tags.sampleFormat || readPageArray(*tags.sampleFormat, formats)) &&
+           (!tags.sampleFormat || readEntryValues(*tags.sampleFormat, formats)) &&
            firstOtherThan(formats, ImageKind::kUnsigned) == ImageKind::kUnsigned &&
            valueOr(tags.compression, ImageKind::kUncompressed) == ImageKind::kUncompressed &&
            valueOr(tags.samplesPerPixel, 1) == 3 &&
@@ -161,7 +136,7 @@ std::optional<ReducedPage> TifFile::rebuildablePage(const DirectoryTags& tags) {
     }
     const uint64_t blocks = page.blocksAcross() * page.blocksDown();
     if (offsets->count() != blocks || counts->count() != blocks ||
-        !readPageArray(*offsets, page.offsets) || !readPageArray(*counts, page.counts) ||
+        !readEntryValues(*offsets, page.offsets) || !readEntryValues(*counts, page.counts) ||
         !page.blocksFit(fileSize_)) {
         return std::nullopt;
     }

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <string>
 
@@ -46,42 +47,46 @@ void TifFile::readStripByteCounts() {
 }
 
 // The one way to an entry's values: in the entry itself when they fit there, else at the
-// position it gives, checked against the file's size before anything is read.
+// position it gives, checked against the file's size before anything is read. False for a
+// type other than SHORT and LONG, or values outside the file. The input is open.
+bool TifFile::readEntryValues(const DirEntry& entry, std::vector<uint32_t>& values) {
+    const uint32_t size = entry.elementSize();
+    values.clear();
+    if (size == 0 || (!entry.valuesInline() &&
+                      uint64_t{entry.value()} + uint64_t{entry.count()} * size > fileSize_)) {
+        return false;
+    }
+    for (uint32_t i = 0; entry.valuesInline() && i < entry.count(); ++i) {
+        values.push_back(entry.inlineElement(i));
+    }
+    if (!entry.valuesInline()) {
+        input.seek(entry.value());
+        values.resize(entry.count());
+        for (uint32_t& value : values) {
+            std::array<uint32_t, 4> b{};
+            for (uint32_t k = 0; k < size; ++k) {
+                b[k] = readByte();
+            }
+            value = littleEndian32(b[0], b[1], b[2], b[3]);
+        }
+    }
+    return true;
+}
+
+// The values of an entry the image cannot be read without; what keeps them from being read
+// ends the run.
 std::vector<uint32_t> TifFile::readEntryArray(const char* name, const DirEntry& entry) {
-    uint32_t size = entry.elementSize();
-    if (size == 0) {
+    if (entry.elementSize() == 0) {
         console_.errorLine("switch error");
         fail(std::string("The ") + name + " array has field type " + std::to_string(entry.type()) +
              "; only SHORT (3) and LONG (4) arrays can be read");
     }
-    uint32_t count = entry.count();
-    std::vector<uint32_t> table;
-    if (entry.valuesInline()) {
-        for (uint32_t i = 0; i < count; ++i) {
-            table.push_back(entry.inlineElement(i));
-        }
-        return table;
-    }
     openInput();
-    uint64_t position = entry.value();
-    if (position + uint64_t{count} * size > fileSize_ ||
-        count > std::numeric_limits<int32_t>::max()) {
-        fail(std::string("The ") + name + " array of " + std::to_string(count) +
-             " entries at position " + std::to_string(position) +
+    std::vector<uint32_t> table;
+    if (entry.count() > std::numeric_limits<int32_t>::max() || !readEntryValues(entry, table)) {
+        fail(std::string("The ") + name + " array of " + std::to_string(entry.count()) +
+             " entries at position " + std::to_string(entry.value()) +
              " runs past the end of the file (" + std::to_string(fileSize_) + " bytes)");
-    }
-    input.skip(position);
-    table.resize(count);
-    for (uint32_t& element : table) {
-        uint8_t b0 = readByte();
-        uint8_t b1 = readByte();
-        if (size == 2) {
-            element = littleEndian16(b0, b1);
-        } else {
-            uint8_t b2 = readByte();
-            uint8_t b3 = readByte();
-            element = littleEndian32(b0, b1, b2, b3);
-        }
     }
     checkInputIntact();
     input.close();

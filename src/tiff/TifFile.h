@@ -110,6 +110,7 @@ class TifFile {
     [[noreturn]] void refuse(const ImageKind& kind);
     ImageKind foreignKind(bool bigEndian, bool bigTiff);
     void checkRequiredTags() const;
+    bool readEntryValues(const DirEntry& entry, std::vector<uint32_t>& values);
     std::vector<uint32_t> readEntryArray(const char* name, const DirEntry& entry);
     void checkStripLayout();
     // Strip numbers are counted in int32_t, as the job counts them, and are never negative.
@@ -129,7 +130,6 @@ class TifFile {
 
     void readFurtherPages();
     bool readPageTags(uint64_t at, DirectoryTags& tags, uint32_t& next);
-    bool readPageArray(const DirEntry& entry, std::vector<uint32_t>& values);
     bool pageHoldsRgb(const DirectoryTags& tags);
     std::optional<ReducedPage> rebuildablePage(const DirectoryTags& tags);
     void settleReducedPages();
