@@ -55,7 +55,7 @@ TEST(ProgramRun, EveryOptionAppliesItsRuleOnEveryLayout) {
             SCOPED_TRACE(name + ", settings " + settings);
             const Bytes input = readBytes(fixture(name + ".tif"));
             FileRun run = runFile(fixture(name + ".tif"), settings, true);
-            EXPECT_EQ(run.status, 0);
+            EXPECT_EQ(run.status, 0) << run.report;
             EXPECT_TRUE(endsWith(run.report, "\n" + kClosing));
             EXPECT_TRUE(run.output == models::filteredFile(input, model));
         }
