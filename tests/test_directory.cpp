@@ -34,12 +34,12 @@ TEST(Directory, ImageIsRefusedOnlyWhereItsRasterNeedsMoreThanTheMachinesMemory) 
     const uint64_t raster = 25 * 40 * sizeof(uint32_t) + 25 * sizeof(uint32_t*);
     const std::string refusal =
         "The image of 40 x 24 pixels needs more memory than this machine has\n";
-    // 0: the machine cannot tell its memory, and nothing is refused for it.
-    for (uint64_t memory : {raster - 1, raster, raster + 1, uint64_t{0}}) {
+    // 0: the machine cannot tell its memory, and nothing is refused for it; 1 byte is memory.
+    for (uint64_t memory : {raster - 1, raster, raster + 1, uint64_t{0}, uint64_t{1}}) {
         SCOPED_TRACE("memory of " + std::to_string(memory) + " bytes");
         platform::assumePhysicalMemory(memory);
         const FileRun run = runOnBytes(tiff, kNoFilter);
-        const bool refused = memory == raster - 1;
+        const bool refused = memory == raster - 1 || memory == 1;
         EXPECT_EQ(expectSound(run, tiff), refused ? 1 : 0);
         EXPECT_EQ(run.report.find(refusal) != std::string::npos, refused) << run.report;
     }
