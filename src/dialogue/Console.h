@@ -46,6 +46,9 @@ class Console {
     // shown on one line, whatever a file name in it holds.
     void sendErrorsTo(std::ostream& err, std::string prefix);
     void errorLine(std::string_view text);
+    // What the user must know of an output that was written all the same (pages that still
+    // show the old colours, images copied unchanged). The dialogue shows it among the report.
+    void warningLine(std::string_view text) { line(text); }
 
     // Skips white space, line ends included, then takes an optional sign and decimal digits.
     // When no number starts there, nothing is consumed and false is returned. A number

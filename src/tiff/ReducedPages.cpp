@@ -70,7 +70,7 @@ void TifFile::readFurtherPages() {
     checkInputIntact();
     input.close();
     if (otherPages_) {
-        console_.line(
+        console_.warningLine(
             "The file holds further images after this one; only this one is filtered, and the "
             "others are copied unchanged");
     }
@@ -240,12 +240,12 @@ void TifFile::reportReducedPages() {
         for (uint64_t f : factors.empty() ? std::vector<uint64_t>{2, 4, 8} : factors) {
             levels.append(1, ' ').append(std::to_string(f));
         }
-        console_.line(std::string("The file's reduced-resolution pages") +
+        console_.warningLine(std::string("The file's reduced-resolution pages") +
                       (tags_.subIfds ? " (some under SubIFDs)" : "") +
                       " that cannot be rebuilt here (compressed, of another kind or damaged) are "
                       "copied unchanged and still show the old colours; rebuild them from the "
                       "output with:");
-        console_.line("  gdaladdo -r nearest " + platform::shellWord(output.name) + levels);
+        console_.warningLine("  gdaladdo -r nearest " + platform::shellWord(output.name) + levels);
     }
 }
 
