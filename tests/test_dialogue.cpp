@@ -19,6 +19,7 @@ TEST(Dialogue, EachTypedSessionPrintsItsRecordedTranscript) {
         const std::vector<std::pair<std::string, std::string>> paths = {
             {"{output}",
              (folder / "an output file with a name of more than 39 characters.tif").string()},
+            {"{too long}", (folder / std::string(4100, 'n')).string()},
             {"{missing}", (folder / "missing.tif").string()},
             {"{pipe}", (folder / "pipe").string()},
             {"{kept}", (folder / "kept.tif").string()},

@@ -79,7 +79,8 @@ TEST(ProgramRun, ReducedPagesAreRebuiltFromTheFilteredImage) {
 }
 
 // A reduced page in two strips after pillow.tif, its arrays out of line above 64 KiB: each
-// pixel of the output's page is the filtered image's at the top-left of its block.
+// pixel of the output's page is the filtered image's at the top-left of its block; a mask's
+// page is left alone.
 TEST(ProgramRun, AReducedPageBeyond64KiBIsRebuiltPixelForPixel) {
     Bytes tiff = readBytes(fixture("pillow.tif"));
     const uint32_t width = 17, height = 10, strips = 65536, stripBytes = width * 5 * 3;
@@ -113,6 +114,9 @@ TEST(ProgramRun, AReducedPageBeyond64KiBIsRebuiltPixelForPixel) {
                   image.pixels.at(at / width * 19 / height * 33 + at % width * 33 / width));
     }
     EXPECT_EQ(run.status, 0);
+    // Marked as a transparency mask as well (NewSubfileType 5), the page is copied unchanged.
+    put(tiff, arrays + 32, 5);
+    EXPECT_TRUE(runOnBytes(tiff, "4\n").output == models::filteredFile(tiff, models::redCast));
 }
 
 // A cure names the file as the user typed it and an output beside it, quoted as the shell

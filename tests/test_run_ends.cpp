@@ -154,8 +154,9 @@ TEST(RunEnds, OfTwoRunsGivenOneOutputNameOneSucceeds) {
     }
 }
 
-// A file renamed over the held input is never read; the held file rewritten stops the run. A
-// console whose reader has gone, a file size limit and an exception are failures like others.
+// A file renamed over the held input is never read; the held file rewritten stops the run,
+// cut short as soon as the strips are read, on a line after their marks' line. A console
+// whose reader has gone, a file size limit and an exception are failures like others.
 TEST(RunEnds, ChangedInputBrokenConsoleSizeLimitAndExceptionEndAsTheOutputStands) {
     const fs::path folder = scratch("changes");
     const fs::path input = folder / "in.tif", output = folder / "out.tif";
@@ -169,6 +170,9 @@ TEST(RunEnds, ChangedInputBrokenConsoleSizeLimitAndExceptionEndAsTheOutputStands
          kClosing},
         {[&](Process&) { fs::resize_file(input, image.size() + 1); }, 1,
          "The input file " + input.string() + " was changed during the run; nothing was written\n"},
+        {[&](Process&) { fs::resize_file(input, image.size() - 1); }, 1,
+         "moment.\n\n\nThe input file " + input.string() +
+             " ended early; it changed while it was read\n"},
         {[&](Process& p) { fs::resize_file(input, 2), close(std::exchange(p.out, -1)); }, 1, ""},
         {[](Process& p) { limit(p, RLIMIT_FSIZE, 100000); }, 1,
          "Writing the output file " + output.string() + " failed; nothing was written\n"},

@@ -100,9 +100,11 @@ void ImageJob::readAllStrips() {
         }
     }
     file.readLastStrip(stripIndex, rows.rows());
+    // The marks' line ends before the input is checked, so that a file that ended early is
+    // said on a line of its own.
+    console_.endLine();
     file.closeStrips();
     rows.whitenFrom(file.coveredRows());
-    console_.endLine();
     console_.endLine();
 }
 

@@ -1,8 +1,8 @@
+#include "dialogue/FileNamePrompts.h"
+
 #include "dialogue/Console.h"
 #include "dialogue/TypedName.h"
 #include "platform/Platform.h"
-#include "tiff/InputFile.h"
-#include "tiff/OutputFile.h"
 
 std::string fileNameMeant(std::string_view typed) {
     constexpr std::string_view kWhiteSpace = " \t\r\n\v\f";
@@ -45,32 +45,16 @@ void askAgain(Console& console, const std::string& report) {
 }  // namespace
 
 // Piped, the key wait after the settings takes nothing, so scripts send a line for it whose
-// first character stands for the key; it is dropped, and a bare line end does not become an
-// empty file name. At a terminal the key wait took the key itself.
-void InputFile::askName(Console& console) {
-    if (!console.atTerminal()) {
+// first character stands for the key; it is dropped before the input's name, and a bare line
+// end does not become an empty file name. At a terminal the key wait took the key itself.
+void askFileName(Console& console, FileRole role, const NameTrial& tryName) {
+    const bool input = role == FileRole::Input;
+    if (input && !console.atTerminal()) {
         console.discardCharacter();
     }
     for (;;) {
-        showPrompt(console, "input", "infile.TIF");
-        name = fileNameMeant(console.readName());
-        std::string reason;
-        if (hold(reason)) {
-            return;
-        }
-        console.line(cannotOpen(name));
-        askAgain(console, reason);
-    }
-}
-
-// Appending a new image after an old one would leave a file whose visible image is the old
-// one, so an output that already holds data is refused; so is a pipe or a device, where a
-// complete output cannot be put in one step.
-void OutputFile::askName(Console& console) {
-    for (;;) {
-        showPrompt(console, "output", "outfile.TIF");
-        name = fileNameMeant(console.readName());
-        std::vector<std::string> refusal = claim(false);
+        showPrompt(console, input ? "input" : "output", input ? "infile.TIF" : "outfile.TIF");
+        std::vector<std::string> refusal = tryName(fileNameMeant(console.readName()));
         if (refusal.empty()) {
             return;
         }

@@ -2,14 +2,24 @@
 
 #include <algorithm>
 
-#include "dialogue/Console.h"
+#include "dialogue/FileNamePrompts.h"
 #include "platform/Platform.h"
+#include "tiff/FileHandle.h"
 
 namespace {
 // Small enough to stay in the processor's cache from the read that fills it to the row
 // conversion that empties it; with 1 MiB the kernel's copy into it took four times as long.
 constexpr size_t kBufferSize = size_t{64} << 10;
 }  // namespace
+
+void InputFile::askName(Console& console) {
+    askFileName(console, FileRole::Input, [this](const std::string& meant) {
+        name = meant;
+        std::string reason;
+        return hold(reason) ? std::vector<std::string>{}
+                            : std::vector<std::string>{cannotOpen(name), reason};
+    });
+}
 
 bool InputFile::hold(std::string& reason) {
     file_.reset(platform::openRegularFile(name, reason));

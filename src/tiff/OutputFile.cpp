@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "dialogue/Console.h"
+#include "dialogue/FileNamePrompts.h"
 #include "platform/Platform.h"
 #include "tiff/FileHandle.h"
 
@@ -29,6 +30,16 @@ bool OutputFile::open(Console& console) {
     buffer_.resize(kBufferSize);
     failed_ = false;
     return true;
+}
+
+// Appending a new image after an old one would leave a file whose visible image is the old
+// one, so an output that already holds data is refused; so is a pipe or a device, where a
+// complete output cannot be put in one step.
+void OutputFile::askName(Console& console) {
+    askFileName(console, FileRole::Output, [this](const std::string& meant) {
+        name = meant;
+        return claim(false);
+    });
 }
 
 std::vector<std::string> OutputFile::claim(bool replace) {
