@@ -280,9 +280,9 @@ bool ImageKind::wide() const {
            photometric <= kRgb;
 }
 
-// Values within 0-255 are kept. Floats within 0-1 are taken as 0-1, unsigned 16-bit samples
-// beyond 4095 as 0-65535 (ImageMagick's -depth 8), integers of no sign up to 4095 as the
-// fewest bits that hold them (a 12-bit scan as 0-4095), and the rest as the range found.
+// Whole numbers within 0-255 are kept. Floats within 0-1 are taken as 0-1, unsigned 16-bit
+// samples beyond 4095 as 0-65535 (ImageMagick's -depth 8), integers of no sign up to 4095 as
+// the fewest bits that hold them (a 12-bit scan as 0-4095), and the rest as the range found.
 std::optional<std::pair<double, double>> ImageKind::scaledRange() const {
     const SampleRange values = range.found() ? range : typeRange(*this);
     const bool integers = sampleFormat != kFloat;
@@ -290,7 +290,7 @@ std::optional<std::pair<double, double>> ImageKind::scaledRange() const {
     if (!integers && values.low >= 0 && values.high <= 1 + 1.0 / 512) {
         return std::pair{0.0, 1.0};
     }
-    if (values.low >= 0 && values.high <= 255) {
+    if (values.whole && values.low >= 0 && values.high <= 255) {
         return std::nullopt;
     }
     if (integers && values.low >= 0 && values.high <= 4095) {

@@ -14,12 +14,14 @@ struct ImageKind;
 struct SampleRange {
     double low = std::numeric_limits<double>::infinity();
     double high = -std::numeric_limits<double>::infinity();
+    bool whole = true;  // every value taken is a whole number
 
     bool found() const { return low <= high; }
     void take(double value) {
         if (std::isfinite(value)) {
             low = std::min(low, value);
             high = std::max(high, value);
+            whole = whole && value == std::floor(value);
         }
     }
 };
