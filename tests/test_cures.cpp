@@ -32,15 +32,14 @@ std::string geo(const std::string& options, const std::string& base = "") {
 std::string magick(const std::string& options, const std::string& base = kRgb) {
     return base + "/usr/bin/convert base.tif " + options + " k.tif";
 }
-const std::string kPython = "import tifffile as t; from PIL import Image; a = t.imread('base.tif')";
-std::string python(const std::string& code, const std::string& base = kRgb) {
-    return base + "/usr/bin/python3 -c \"" + kPython + "; " + code + "\"";
-}
 std::string pillow(const std::string& conversion, const std::string& base = kRgb) {
-    return python("Image.open('base.tif').convert(" + conversion + ").save('k.tif')", base);
+    return base + "/usr/bin/python3 -c \"from PIL import Image; Image.open('base.tif').convert(" +
+           conversion + ").save('k.tif')\"";
 }
-std::string tifffile(const std::string& array, const std::string& options = "") {
-    return python("t.imwrite('k.tif', " + array + ", photometric='rgb'" + options + ")");
+std::string tifffile(const std::string& array, const std::string& options = "",
+                     const std::string& photometric = "'rgb'") {
+    return kRgb + "/usr/bin/python3 -c \"import tifffile as t; a = t.imread('base.tif'); " +
+           "t.imwrite('k.tif', " + array + ", photometric=" + photometric + options + ")\"";
 }
 
 const Kind kKinds[] = {
@@ -57,7 +56,7 @@ const Kind kKinds[] = {
     {"gdal_bigendian_lzw", geo("-co ENDIANNESS=BIG -co COMPRESS=LZW"), 0},
     {"world_file_packbits", kRgb + "tiffcp -c packbits base.tif k.tif" + kWorld, 0},
     {"gdal_minisblack", geo("-co PHOTOMETRIC=MINISBLACK"), 0},
-    {"tifffile_minisblack", python("t.imwrite('k.tif', a, photometric=1, planarconfig=1)"), 0},
+    {"tifffile_minisblack", tifffile("a", ", planarconfig=1", "1"), 0},
     {"pillow_grey", pillow("'L'", kGrey), 0},
     {"magick_grey_world_file", magick("-colorspace Gray", kGrey) + kWorld, 0},
     {"gdal_grey", geo("-b 1", kGreyBands), 0},
