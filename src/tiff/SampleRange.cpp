@@ -200,7 +200,11 @@ class SampleScan {
         }
         std::array<uint8_t, 8> bytes{};
         for (uint64_t row = 0; row < rows; ++row) {
-            input_.seek(offset + row * rowBytes);
+            const uint64_t at = offset + row * rowBytes;
+            if (at != input_.position() && ++jumps_ > mostJumps_) {
+                return false;
+            }
+            input_.seek(at);
             for (uint64_t sample = 0; sample < samples; ++sample) {
                 for (unsigned i = 0; i < size_; ++i) {
                     bytes[i] = input_.readByte();
@@ -230,6 +234,11 @@ class SampleScan {
     uint64_t perPixel_ = 0;
     uint64_t across_ = 0;
     uint64_t perPlane_ = 0;
+    // A row that does not follow the one before may cost a refill of the input's buffer:
+    // rows laid out to make every one do so are given up on before their reading costs more
+    // than a few times the file's size.
+    uint64_t jumps_ = 0;
+    uint64_t mostJumps_ = fileSize_ / 16384 + 65536;
 };
 
 }  // namespace
