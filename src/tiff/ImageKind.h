@@ -32,7 +32,7 @@ struct ImageKind {
     bool georeferenced = false;
     bool bigTiff = false;
     bool bigEndian = false;
-    // Of samples of 16 to 64 bits, where the file tells it.
+    // The values of samples of 16 to 64 bits, where the file tells them.
     SampleRange range;
 
     // What one entry of a directory says of the kind, given its first values: the first of
@@ -62,7 +62,7 @@ struct ImageKind {
         return wide() && !range.found() && compression != kUncompressed;
     }
     // The values that the conversion scales to 0-255, or nothing where it keeps them as they
-    // are (all within 0-255).
+    // are (whole numbers within 0-255).
     std::optional<std::pair<double, double>> scaledRange() const;
 
     // Why the file cannot be read, or nothing for a file this program reads.
