@@ -238,7 +238,7 @@ class SampleScan {
     // rows laid out to make every one do so are given up on before their reading costs more
     // than a few times the file's size.
     uint64_t jumps_ = 0;
-    uint64_t mostJumps_ = fileSize_ / 16384 + 65536;
+    uint64_t mostJumps_ = fileSize_ / 16384 + 4096;
 };
 
 }  // namespace

@@ -181,6 +181,8 @@ def corpus():
 
     files = {
         "empty": b"", "shorter_than_a_header": b"II*",
+        "wide_samples_in_5000_strips_backwards": tiff(1, 5000, b"", rps=1, order=list(range(4999, -1, -1)),
+                                                      strips=[struct.pack("<3H", 0, 300, 0)] * 5000, extra={258: (SHORT, [16] * 3)}),
         "not_little_endian": b"MM\x00*\x00\x00\x00\x08",
         "not_a_tiff": b"\x89PNG\r\n\x1a\n" + whole[8:],
         "truncated_header": whole[:6],
