@@ -38,6 +38,11 @@ std::FILE* openRegularFile(const std::string& name, std::string& reason) {
     return file;
 }
 
+bool isRegularFile(const std::string& name) {
+    struct stat info {};
+    return stat(confined(name).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 FileStamp stampOf(std::FILE* file) {
     struct stat info {};
     return fstat(fileno(file), &info) == 0 ? FileStamp{info.st_size, info.st_mtim.tv_nsec}

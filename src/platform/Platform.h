@@ -22,6 +22,9 @@ struct FileStamp {
 std::FILE* openRegularFile(const std::string& name, std::string& reason);
 FileStamp stampOf(std::FILE* file);
 
+// Whether name leads to an existing regular file (a world file beside an image, say).
+bool isRegularFile(const std::string& name);
+
 // Positions an open file at an absolute byte offset; false on failure.
 bool seekTo(std::FILE* file, uint64_t offset);
 

@@ -235,6 +235,11 @@ std::FILE* openRegularFile(const std::string& name, std::string& reason) {
     return file;
 }
 
+bool isRegularFile(const std::string& name) {
+    struct stat info {};
+    return stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 FileStamp stampOf(std::FILE* file) {
     struct stat info {};
     if (fstat(fileno(file), &info) != 0) {

@@ -150,6 +150,11 @@ std::FILE* openRegularFile(const std::string& name, std::string& reason) {
     return file;
 }
 
+bool isRegularFile(const std::string& name) {
+    const DWORD attributes = GetFileAttributesW(typedName(name).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 FileStamp stampOf(std::FILE* file) {
     struct _stat64 info {};
     if (_fstat64(_fileno(file), &info) != 0) {

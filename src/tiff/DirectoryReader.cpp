@@ -67,11 +67,14 @@ void TifFile::readHeader() {
     for (uint8_t& byte : header_bytes) {
         byte = readByte();
     }
-    if (!std::equal(kLittleEndianMagic.begin(), kLittleEndianMagic.end(), header_bytes.begin())) {
-        refuseHeader();
+    if (input.size() == 0) {
+        fail("The file is empty");
     }
     if (input.size() < kHeaderSize) {
         fail("The file ends inside its 8-byte header");
+    }
+    if (!std::equal(kLittleEndianMagic.begin(), kLittleEndianMagic.end(), header_bytes.begin())) {
+        refuseHeader();
     }
     idf_offset = littleEndian32(header_bytes[4], header_bytes[5], header_bytes[6], header_bytes[7]);
     console_.print("idf_offset is:  ");

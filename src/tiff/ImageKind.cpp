@@ -1,6 +1,10 @@
 #include "tiff/ImageKind.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -18,45 +22,82 @@ namespace {
 
 constexpr const char* kOnlyRgb = "; only 24-bit RGB images can be read";
 
-std::string compressionName(const ImageKind& kind) {
-    switch (kind.compression) {
-        case 2:
-        case 3:
-        case 4:
-            return "CCITT fax";
-        case 5:
-            return "LZW";
-        case 8:
-        case 32946:
-            return "Deflate";
-        case 32773:
-            return "PackBits";
-        default:
-            return kind.jpeg() ? "JPEG" : "compression scheme " + std::to_string(kind.compression);
+// The schemes that libtiff knows, and the colour spaces, by the names their users know.
+constexpr std::array<std::pair<uint32_t, const char*>, 31> kCompressions = {{
+    {2, "CCITT modified Huffman RLE"},
+    {3, "CCITT Group 3 fax"},
+    {4, "CCITT Group 4 fax"},
+    {5, "LZW"},
+    {6, "old-style JPEG"},
+    {7, "JPEG"},
+    {8, "Deflate"},
+    {9, "JBIG (ITU-T T.85)"},
+    {10, "JBIG colour (ITU-T T.43)"},
+    {32766, "NeXT 2-bit RLE"},
+    {32771, "CCITT RLE with word alignment"},
+    {32773, "PackBits"},
+    {32809, "ThunderScan RLE"},
+    {32895, "IT8 CT with padding"},
+    {32896, "IT8 linework RLE"},
+    {32897, "IT8 monochrome picture"},
+    {32898, "IT8 binary line art"},
+    {32908, "Pixar companded 10-bit LZW"},
+    {32909, "PixarLog"},
+    {32946, "Deflate"},
+    {32947, "Kodak DCS"},
+    {34661, "JBIG"},
+    {34676, "SGI LogL"},
+    {34677, "SGI LogLuv"},
+    {34712, "JPEG 2000"},
+    {34887, "LERC"},
+    {34925, "LZMA"},
+    {50000, "Zstandard (ZSTD)"},
+    {50001, "WebP"},
+    {50002, "JPEG XL"},
+    {52546, "JPEG XL"},
+}};
+constexpr std::array<std::pair<uint32_t, const char*>, 11> kColourSpaces = {{
+    {ImageKind::kPalette, "a palette image"},
+    {4, "a transparency mask"},
+    {ImageKind::kCmyk, "CMYK"},
+    {ImageKind::kYCbCr, "YCbCr"},
+    {8, "CIE L*a*b*"},
+    {9, "ICC L*a*b*"},
+    {10, "ITU L*a*b*"},
+    {32803, "a colour filter array (raw sensor data)"},
+    {32844, "LogL (CIE log luminance)"},
+    {32845, "LogLuv (CIE log luminance and chromaticity)"},
+    {34892, "linear raw (DNG)"},
+}};
+
+template <size_t N>
+const char* nameIn(const std::array<std::pair<uint32_t, const char*>, N>& names, uint32_t code) {
+    for (const auto& [known, name] : names) {
+        if (known == code) {
+            return name;
+        }
     }
+    return nullptr;
+}
+
+std::string compressionName(uint32_t compression) {
+    const char* name = nameIn(kCompressions, compression);
+    return name ? name : "compression scheme " + std::to_string(compression);
 }
 
 std::string colourName(const ImageKind& kind) {
-    switch (kind.photometric) {
-        case 0:
-        case 1:
-            return kind.firstBits == 1 ? "black and white" : "greyscale";
-        case 3:
-            return "a palette image";
-        case ImageKind::kCmyk:
-            return "CMYK";
-        case ImageKind::kYCbCr:
-            return "YCbCr";
-        default:
-            return "of PhotometricInterpretation " + std::to_string(kind.photometric);
+    if (kind.photometric <= 1) {
+        return kind.firstBits == 1 ? "black and white" : "greyscale";
     }
+    const char* name = nameIn(kColourSpaces, kind.photometric);
+    return name ? name : "of PhotometricInterpretation " + std::to_string(kind.photometric);
 }
 
 std::string sampleFormatName(uint32_t format) {
     switch (format) {
         case 2:
             return "signed integer";
-        case 3:
+        case ImageKind::kFloat:
             return "floating-point";
         default:
             return "SampleFormat " + std::to_string(format);
@@ -72,7 +113,7 @@ std::string storageRefusal(const ImageKind& kind) {
                "can be read";
     }
     if (kind.compression != ImageKind::kUncompressed) {
-        return "The image is compressed with " + compressionName(kind) +
+        return "The image is compressed with " + compressionName(kind.compression) +
                "; only uncompressed images can be read";
     }
     return "";
@@ -101,6 +142,28 @@ std::string sampleRefusal(const ImageKind& kind) {
     return "";
 }
 
+bool grey(const ImageKind& kind) {
+    return kind.photometric <= 1 && kind.samples <= 2;
+}
+
+// A number as gdal_translate takes it: the shortest text that reads back as the same value.
+std::string numberText(double value) {
+    std::array<char, 32> digits{};
+    return {digits.data(), std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr};
+}
+
+// The range that samples of an unknown range are taken to have: the whole of their type, or
+// 0-1 for floats.
+SampleRange typeRange(const ImageKind& kind) {
+    SampleRange range;
+    const double values = std::ldexp(1.0, static_cast<int>(kind.otherBits));
+    range.take(kind.sampleFormat == 2 ? -values / 2 : 0);
+    range.take(kind.sampleFormat == ImageKind::kFloat ? 1
+               : kind.sampleFormat == 2               ? values / 2 - 1
+                                                      : values - 1);
+    return range;
+}
+
 // The options that give uncompressed pixels, kept together, in strips, little-endian.
 std::string tiffcpOptions(const ImageKind& kind) {
     return std::string(kind.bigEndian ? " -L" : "") +
@@ -109,18 +172,60 @@ std::string tiffcpOptions(const ImageKind& kind) {
            (kind.tiled ? " -s" : "");
 }
 
+// GDAL gives an 8-bit grey band of MINISWHITE and a black and white one a colour table.
+std::string gdalBands(const ImageKind& kind) {
+    const bool greyTable = grey(kind) && !kind.wide() &&
+                           (kind.photometric == ImageKind::kMinIsWhite || kind.firstBits == 1);
+    if (kind.photometric == ImageKind::kPalette || greyTable) {
+        return " -expand rgb";
+    }
+    if (kind.bands() == 1) {
+        return " -b 1 -b 1 -b 1";
+    }
+    // GDAL reads CMYK and YCbCr as RGB with alpha.
+    return kind.samples > 3 || (!kind.rgb() && kind.photometric >= ImageKind::kCmyk)
+               ? " -b 1 -b 2 -b 3"
+               : "";
+}
+
+std::string gdalValues(const ImageKind& kind) {
+    const std::string toBytes = kind.photometric == ImageKind::kMinIsWhite ? " 255 0" : " 0 255";
+    if (kind.wide()) {
+        const auto scaled = kind.scaledRange();
+        const bool inverted = kind.photometric == ImageKind::kMinIsWhite;
+        return " -ot Byte" + (scaled ? " -scale " + numberText(scaled->first) + " " +
+                                           numberText(scaled->second) + toBytes
+                              : inverted ? " -scale 0 255" + toBytes
+                                         : "");
+    }
+    if (grey(kind) && (kind.firstBits == 2 || kind.firstBits == 4)) {
+        return " -scale 0 " + std::to_string((1U << kind.firstBits) - 1) + toBytes;
+    }
+    return "";
+}
+
 std::string gdalOptions(const ImageKind& kind) {
-    return std::string(kind.colourBandsMarkedGrey() ? " -co PHOTOMETRIC=RGB" : "") +
-           " -co COMPRESS=NONE -co INTERLEAVE=PIXEL" + (kind.bigTiff ? " -co BIGTIFF=NO" : "") +
+    std::string options;
+    if (!kind.onlyDecompressed()) {
+        options = gdalBands(kind) + gdalValues(kind) + (kind.rgb() ? "" : " -co PHOTOMETRIC=RGB");
+    }
+    return options + " -co COMPRESS=NONE -co INTERLEAVE=PIXEL" +
+           (kind.bigTiff ? " -co BIGTIFF=NO" : "") +
            (kind.bigEndian ? " -co ENDIANNESS=LITTLE" : "");
 }
 
 std::string imageMagickOptions(const ImageKind& kind) {
-    const bool toSrgb =
-        kind.photometric == ImageKind::kCmyk || kind.photometric == ImageKind::kYCbCr;
+    const bool toSrgb = kind.photometric >= ImageKind::kCmyk;
     return std::string(toSrgb ? " -colorspace sRGB" : "") +
            " -alpha off -depth 8 -type TrueColor -compress none" +
            (kind.bigEndian ? " -endian LSB" : "");
+}
+
+// ImageMagick's -depth 8 takes 16-bit samples as 0-65535; other values need GDAL's scaling.
+bool imageMagickScales(const ImageKind& kind) {
+    const auto scaled = kind.scaledRange();
+    return kind.otherBits == 16 && kind.sampleFormat == ImageKind::kUnsigned && scaled &&
+           scaled->first == 0 && scaled->second == 65535;
 }
 
 bool isTiffExtension(std::string extension) {
@@ -140,7 +245,112 @@ std::string convertedName(const std::string& input) {
     return hasExtension ? input.substr(0, dot) + "-rgb" + input.substr(dot) : input + "-rgb.tif";
 }
 
+// The names beside an image under which GDAL finds its world file: for sheet.tif,
+// sheet.tfw, sheet.tifw and sheet.wld, each as spelt and in either case.
+std::vector<std::string> worldFileNames(const std::string& input) {
+    const size_t folderEnd = input.find_last_of("/\\");
+    const size_t dot = input.rfind('.');
+    const bool hasExtension =
+        dot != std::string::npos && (folderEnd == std::string::npos || dot > folderEnd + 1);
+    const std::string base = hasExtension ? input.substr(0, dot + 1) : input + ".";
+    const std::string extension = hasExtension ? input.substr(dot + 1) : "";
+    std::vector<std::string> suffixes{"wld"};
+    if (!extension.empty()) {
+        suffixes.push_back(extension.substr(0, 1) + extension.back() + "w");
+        suffixes.push_back(extension + "w");
+    }
+    std::vector<std::string> names;
+    for (std::string suffix : suffixes) {
+        names.push_back(base + suffix);
+        for (int (*toCase)(int) : {::tolower, ::toupper}) {
+            std::transform(suffix.begin(), suffix.end(), suffix.begin(),
+                           [toCase](unsigned char c) { return static_cast<char>(toCase(c)); });
+            names.push_back(base + suffix);
+        }
+    }
+    return names;
+}
+
 }  // namespace
+
+bool ImageKind::wide() const {
+    const bool integer = sampleFormat == kUnsigned || sampleFormat == 2;
+    const bool bits = otherBits == 32 || otherBits == 64 || (integer && otherBits == 16);
+    return bits && firstBits == otherBits && (integer || sampleFormat == kFloat) &&
+           photometric <= kRgb;
+}
+
+// Whole numbers within 0-255 are kept. Floats within 0-1 are taken as 0-1, unsigned 16-bit
+// samples beyond 4095 as 0-65535 (ImageMagick's -depth 8), integers of no sign up to 4095 as
+// the fewest bits that hold them (a 12-bit scan as 0-4095), and the rest as the range found.
+std::optional<std::pair<double, double>> ImageKind::scaledRange() const {
+    const SampleRange values = range.found() ? range : typeRange(*this);
+    const bool integers = sampleFormat != kFloat;
+    // Floats computed as 0-1 may pass 1 by a rounding error far below one step of 8 bits.
+    if (!integers && values.low >= 0 && values.high <= 1 + 1.0 / 512) {
+        return std::pair{0.0, 1.0};
+    }
+    if (values.whole && values.low >= 0 && values.high <= 255) {
+        return std::nullopt;
+    }
+    if (integers && values.low >= 0 && values.high <= 4095) {
+        int bits = 0;
+        std::frexp(values.high, &bits);  // values.high < 2 to the power bits
+        return std::pair{0.0, std::ldexp(1.0, bits) - 1};
+    }
+    if (otherBits == 16 && sampleFormat == kUnsigned) {
+        return std::pair{0.0, 65535.0};
+    }
+    // A flat image still needs a range that is not empty.
+    return std::pair{values.low, std::max(values.high, values.low + 1)};
+}
+
+bool ImageKind::gdalConverts() const {
+    if (rgb() || colourBandsMarkedGrey() || wide()) {
+        return true;
+    }
+    if (sampleFormat != kUnsigned || (otherBits != 8 && otherBits != firstBits)) {
+        return false;
+    }
+    const bool fewBits = firstBits == 1 || firstBits == 2 || firstBits == 4 || firstBits == 8;
+    switch (photometric) {
+        case 0:
+        case 1:
+            return samples <= 2 ? fewBits : otherBits == 8;
+        case kRgb:
+            return samples >= 3 && otherBits == 8;
+        case kPalette:
+            return samples == 1 && fewBits;
+        case kCmyk:
+            return samples == 4 && otherBits == 8;
+        case kYCbCr:
+            return samples == 3 && otherBits == 8;
+        default:
+            return false;
+    }
+}
+
+std::string ImageKind::conversionNote() const {
+    std::vector<std::string> notes;
+    if (conversionLosesGeoreference()) {
+        notes.emplace_back("its georeferencing is lost");
+    }
+    if (onlyDecompressed()) {
+        notes.emplace_back(
+            "it only decompresses the file: run this program on the result to learn how its "
+            "values become 8-bit");
+    } else if (const auto scaled = scaledRange(); wide() && scaled) {
+        notes.push_back("its values are taken as " + numberText(scaled->first) + " to " +
+                        numberText(scaled->second) + " and scaled to 0 to 255");
+    } else if (wide()) {
+        notes.emplace_back("its values lie within 0 to 255 and are kept");
+    }
+    std::string note;
+    for (const std::string& text : notes) {
+        note += (note.empty() ? " (" : "; ") + text;
+    }
+    return note.empty() ? note : note + ")";
+}
 
 std::string ImageKind::refusal() const {
     std::string reason = storageRefusal(*this);
@@ -158,12 +368,16 @@ std::string ImageKind::refusal() const {
     return tiled ? "The image is stored in tiles; only images stored in strips can be read" : "";
 }
 
-// libtiff's tiffcp where only the storage differs, GDAL's gdal_translate where tiffcp would
-// lose the georeferencing or where the colour bands only need their true name, and
-// ImageMagick where the colours must change.
+// GDAL's gdal_translate wherever it keeps the georeferencing, or where the colour bands only
+// need their true name, or where values need scaling that ImageMagick cannot do; libtiff's
+// tiffcp where only the storage differs; ImageMagick where the colours must change.
 std::string ImageKind::conversion(const std::string& input, const std::string& output) const {
     const std::string names = " " + input + " " + output;
-    if (colourBandsMarkedGrey() || (rgb() && georeferenced)) {
+    if (onlyDecompressed() && !georeferenced) {
+        return "tiffcp" + tiffcpOptions(*this) + names;
+    }
+    if ((georeferenced && gdalConverts()) || colourBandsMarkedGrey() ||
+        (wide() && !imageMagickScales(*this))) {
         return "gdal_translate" + gdalOptions(*this) + names;
     }
     if (!rgb()) {
@@ -172,11 +386,17 @@ std::string ImageKind::conversion(const std::string& input, const std::string& o
     return "tiffcp" + tiffcpOptions(*this) + names;
 }
 
-void TifFile::refuse(const ImageKind& kind) {
+void TifFile::refuse(ImageKind kind) {
+    const std::vector<std::string> worldFiles = worldFileNames(input.name);
+    kind.georeferenced = kind.georeferenced || std::any_of(worldFiles.begin(), worldFiles.end(),
+                                                           [](const std::string& name) {
+                                                               return platform::isRegularFile(name);
+                                                           });
+    if (kind.wide()) {
+        kind.range = readSampleRange(input, fileSize_, kind);
+    }
     console_.errorLine(kind.refusal());
-    console_.errorLine(kind.conversionLosesGeoreference()
-                           ? "Convert it first (its georeferencing is lost), for example with:"
-                           : "Convert it first, for example with:");
+    console_.errorLine("Convert it first" + kind.conversionNote() + ", for example with:");
     console_.errorLine("  " + kind.conversion(platform::shellWord(input.name),
                                               platform::shellWord(convertedName(input.name))));
     endRun(console_);

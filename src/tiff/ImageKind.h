@@ -1,18 +1,25 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "tiff/SampleRange.h"
 
 // What the header and the directory say of the image; a tag the file lacks counts as what
 // this program reads, so that files without these tags read as they always have.
 struct ImageKind {
     static constexpr uint32_t kUncompressed = 1;
+    static constexpr uint32_t kMinIsWhite = 0;
     static constexpr uint32_t kRgb = 2;
+    static constexpr uint32_t kPalette = 3;
     static constexpr uint32_t kCmyk = 5;
     static constexpr uint32_t kYCbCr = 6;
     static constexpr uint32_t kSeparatePlanes = 2;
     static constexpr uint32_t kUnsigned = 1;
+    static constexpr uint32_t kFloat = 3;
 
     uint32_t compression = kUncompressed;
     uint32_t samples = 3;
@@ -25,6 +32,8 @@ struct ImageKind {
     bool georeferenced = false;
     bool bigTiff = false;
     bool bigEndian = false;
+    // The values of samples of 16 to 64 bits, where the file tells them.
+    SampleRange range;
 
     // What one entry of a directory says of the kind, given its first values: the first of
     // them, or for BitsPerSample and SampleFormat the first that is not the usual one.
@@ -43,15 +52,31 @@ struct ImageKind {
                (photometric == kRgb || (photometric == kYCbCr && jpeg()));
     }
 
+    // Integers of 16, 32 or 64 bits or floats of 32 or 64, in grey or RGB bands: their
+    // conversion follows their values.
+    bool wide() const;
+    // The samples that a conversion keeps: the first three, or the one grey.
+    uint32_t bands() const { return samples >= 3 ? 3 : 1; }
+    // Whether the conversion only decompresses, so that the next run can read the values.
+    bool onlyDecompressed() const {
+        return wide() && !range.found() && compression != kUncompressed;
+    }
+    // The values that the conversion scales to 0-255, or nothing where it keeps them as they
+    // are (whole numbers within 0-255).
+    std::optional<std::pair<double, double>> scaledRange() const;
+
     // Why the file cannot be read, or nothing for a file this program reads.
     std::string refusal() const;
     // One command that turns the file named input into output, of the kind this program
     // reads; both names come quoted for the shell.
     std::string conversion(const std::string& input, const std::string& output) const;
-    // Whether that command drops the GeoTIFF tags that place the image on the map.
-    bool conversionLosesGeoreference() const {
-        return georeferenced && !rgb() && !colourBandsMarkedGrey();
-    }
+    // What the command does beyond the conversion itself, for the line that gives it: in
+    // parentheses with a blank in front, or empty.
+    std::string conversionNote() const;
+    // Whether GDAL's gdal_translate makes 8-bit RGB of the image, keeping its georeferencing.
+    bool gdalConverts() const;
+    // Whether the command drops the georeferencing (GeoTIFF tags or a world file).
+    bool conversionLosesGeoreference() const { return georeferenced && !gdalConverts(); }
 };
 
 // The first of values that is not the usual one, or the usual one when all are.

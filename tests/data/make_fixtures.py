@@ -1,7 +1,6 @@
 #!/usr/bin/python3
 """/usr/bin/python3 tests/data/make_fixtures.py [PROGRAM] makes every test file again, byte for byte
-(writers: scripts/install-deps.sh tools fixtures); with PROGRAM, it checks its cures and overviews."""
-import glob
+(writers: scripts/install-deps.sh tools fixtures); with PROGRAM, it checks the overviews it rebuilds."""
 import os
 import pathlib
 import shlex
@@ -181,6 +180,9 @@ def corpus():
         return whole[:offsets + 4 * s] + struct.pack("<I", position) + whole[offsets + 4 * s + 4:]
 
     files = {
+        "empty": b"", "shorter_than_a_header": b"II*",
+        "wide_samples_in_5000_strips_backwards": tiff(1, 5000, b"", rps=1, order=list(range(4999, -1, -1)),
+                                                      strips=[struct.pack("<3H", 0, 300, 0)] * 5000, extra={258: (SHORT, [16] * 3)}),
         "not_little_endian": b"MM\x00*\x00\x00\x00\x08",
         "not_a_tiff": b"\x89PNG\r\n\x1a\n" + whole[8:],
         "truncated_header": whole[:6],
@@ -253,21 +255,6 @@ def georeferenced(path):
     return "Origin" in subprocess.run(["gdalinfo", path], capture_output=True, text=True).stdout
 
 
-def check_cures(program):
-    """Runs each printed cure as printed, for a copy; the program must read what it made."""
-    for path in sorted(glob.glob(f"{DATA}/*.tif")):
-        name = shutil.copy(path, TMP)[len(TMP) + 1:]
-        lines = report(program, f"{TMP}/{name}")[1].splitlines()
-        cures = [lines[i + 1] for i, line in enumerate(lines) if line.startswith("Convert it first")]
-        if cures:
-            command = shlex.split(cures[0])
-            run(*(["/usr/bin/convert"] if command[0] == "convert" else command[:1]), *command[1:])
-            cured = f"{TMP}/{name[:-4]}-rgb.tif"
-            assert report(program, cured)[1].endswith("Done\n"), f"{name}: {cures[0]} gave no readable file"
-            assert "gdal_translate" not in cures[0] or georeferenced(cured), f"{name}: georeferencing lost"
-            print(f"{name}: {cures[0].strip()}")
-
-
 def check_overviews(program):
     """Option 4: each reduced page must be the filtered page 0 at each block's top-left."""
     for name in ["gdal_overviews_nearest", "gdal_overviews_average", "vips_pyramid_cured", "gdal_overviews_deflate"]:
@@ -287,5 +274,5 @@ def check_overviews(program):
 if __name__ == "__main__":
     for make in (writer_fixtures, hand_fixtures, corpus, refused_kinds):
         make()
-    for check in (check_cures, check_overviews) if len(sys.argv) > 1 else ():
-        check(sys.argv[1])
+    if len(sys.argv) > 1:
+        check_overviews(sys.argv[1])

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+class InputFile;
+struct ImageKind;
+
+// The lowest and highest values of the samples that a conversion keeps (the first three
+// bands, or the grey one). NaN, the infinities and the file's no-data value say nothing of
+// the picture and are passed over.
+struct SampleRange {
+    double low = std::numeric_limits<double>::infinity();
+    double high = -std::numeric_limits<double>::infinity();
+    bool whole = true;  // every value taken is a whole number
+
+    bool found() const { return low <= high; }
+    void take(double value) {
+        if (std::isfinite(value)) {
+            low = std::min(low, value);
+            high = std::max(high, value);
+            whole = whole && value == std::floor(value);
+        }
+    }
+};
+
+// The range of a refused file's samples of 16 to 64 bits: from the samples themselves where
+// they are stored uncompressed, else from the SMinSampleValue and SMaxSampleValue tags or the
+// statistics that GDAL keeps in its metadata tag; not found where none of these tells it. The
+// samples are read as they lie in the file, never more bytes than it holds, with nothing
+// allocated for the image.
+SampleRange readSampleRange(InputFile& input, uint64_t fileSize, const ImageKind& kind);

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class InputFile;
+
+// One entry of a directory as the file holds it: 8-byte counts and fields in a BigTIFF.
+struct TiffEntry {
+    uint16_t tag = 0;
+    uint16_t type = 0;
+    uint64_t count = 0;
+    std::array<uint8_t, 8> field{};
+};
+
+// The first directory of a TIFF of either byte order, classic or BigTIFF, read far enough to
+// tell what a file that this program does not read holds. Every position and count comes from
+// the file and is checked against its size before anything is read or allocated; what cannot
+// be read is left out, and nothing here stops the run.
+class TiffDirectory {
+  public:
+    TiffDirectory(InputFile& input, uint64_t fileSize, bool bigEndian, bool bigTiff);
+
+    // At most 4096 entries of the first directory, as far as the file holds them.
+    std::vector<TiffEntry> readEntries();
+    // Elements [first, first + count) of an entry's values as unsigned numbers of their size,
+    // or none where the type has no size or they do not all lie inside the file.
+    std::vector<uint64_t> elements(const TiffEntry& entry, uint64_t first, uint64_t count);
+    // The first values of a numeric entry as numbers; none for a type that holds no number.
+    std::vector<double> numbers(const TiffEntry& entry, uint64_t most);
+    // The text of an ASCII entry, up to its first NUL and at most most characters.
+    std::string text(const TiffEntry& entry, uint64_t most);
+
+    // A number of size bytes in the file's byte order.
+    uint64_t decode(const uint8_t* bytes, unsigned size) const;
+
+  private:
+    uint64_t number(unsigned size);
+
+    InputFile& input_;
+    uint64_t fileSize_;
+    bool bigEndian_;
+    unsigned wordSize_;
+    unsigned countSize_;
+    uint64_t entrySize_;
+};
+
+// Bytes per element of a TIFF field type; 0 for a type that TIFF does not define.
+unsigned fieldTypeSize(uint16_t type);
+// A sample of size bytes as a number: SampleFormat 2 is a signed integer, 3 a float (of 4 or 8
+// bytes), anything else an unsigned integer.
+double sampleNumber(uint64_t raw, unsigned size, uint32_t format);

@@ -1,0 +1,226 @@
+// Every kind of file the program does not read, made by a real writer from a fixture: each is
+// refused as recorded in data/cures, its cure is run as printed, and the program reads what it
+// makes, with the same picture and, where the file had it, the same georeferencing.
+
+#include <algorithm>
+#include <cstdlib>
+#include <tuple>
+
+#include "TestSupport.h"
+
+using namespace testing_support;
+
+namespace {
+
+// A kind's name, the shell lines that make it (k.tif) and the picture it holds (base.tif), and
+// the difference allowed in each sample: 0, or more where values are scaled or converted.
+using Kind = std::tuple<const char*, std::string, int>;
+
+// The base picture, base.tif, is made from rgb.tif (tifffile_rps.tif), and the kind from it.
+const std::string kPlace = "-a_srs EPSG:26915 -a_ullr 500000 4000240 500400 4000000 ";
+const std::string kGreyBands = "-b 1 -b 1 -b 1 -co PHOTOMETRIC=RGB ";
+const std::string kRgb = "cp rgb.tif base.tif && ";
+const std::string kGrey = "gdal_translate " + kGreyBands + "rgb.tif base.tif && ";
+const std::string kBw =
+    "/usr/bin/convert rgb.tif -colorspace Gray -threshold 50% -type TrueColor base.tif && ";
+const std::string kWorld = " && printf '10\\n0\\n0\\n-10\\n500005\\n4000235\\n' >k.tfw";
+
+std::string geo(const std::string& options, const std::string& base = "") {
+    return "gdal_translate " + kPlace + base + "rgb.tif base.tif && gdal_translate " + options +
+           " base.tif k.tif";
+}
+std::string magick(const std::string& options, const std::string& base = kRgb) {
+    return base + "/usr/bin/convert base.tif " + options + " k.tif";
+}
+std::string pillow(const std::string& conversion, const std::string& base = kRgb) {
+    return base + "/usr/bin/python3 -c \"from PIL import Image; Image.open('base.tif').convert(" +
+           conversion + ").save('k.tif')\"";
+}
+std::string tifffile(const std::string& array, const std::string& options = "",
+                     const std::string& photometric = "'rgb'") {
+    return kRgb + "/usr/bin/python3 -c \"import tifffile as t; a = t.imread('base.tif'); " +
+           "t.imwrite('k.tif', " + array + ", photometric=" + photometric + options + ")\"";
+}
+
+const Kind kKinds[] = {
+    {"tiffcp_lzw", kRgb + "tiffcp -c lzw base.tif k.tif", 0},
+    {"vips_deflate", kRgb + "vips tiffsave base.tif k.tif --compression deflate", 0},
+    {"gdal_lzma", kRgb + "gdal_translate -co COMPRESS=LZMA base.tif k.tif", 0},
+    {"gdal_zstd", kRgb + "gdal_translate -co COMPRESS=ZSTD base.tif k.tif", 0},
+    {"gdal_webp", kRgb + "gdal_translate -co COMPRESS=WEBP -co WEBP_LOSSLESS=1 base.tif k.tif", 0},
+    {"tiffcp_tiled", kRgb + "tiffcp -t -w 16 -l 16 base.tif k.tif", 0},
+    {"vips_tiled", kRgb + "vips tiffsave base.tif k.tif --tile --tile-width 16", 0},
+    {"tiffcp_planar", kRgb + "tiffcp -p separate base.tif k.tif", 0},
+    {"tiffcp_bigtiff_bigendian", kRgb + "tiffcp -8 -B base.tif k.tif", 0},
+    {"gdal_bigtiff", geo("-co BIGTIFF=YES"), 0},
+    {"gdal_bigendian_lzw", geo("-co ENDIANNESS=BIG -co COMPRESS=LZW"), 0},
+    {"world_file_packbits", kRgb + "tiffcp -c packbits base.tif k.tif" + kWorld, 0},
+    {"gdal_minisblack", geo("-co PHOTOMETRIC=MINISBLACK"), 0},
+    {"tifffile_minisblack", tifffile("a", ", planarconfig=1", "1"), 0},
+    {"pillow_grey", pillow("'L'", kGrey), 0},
+    {"magick_grey_world_file", magick("-colorspace Gray", kGrey) + kWorld, 0},
+    {"gdal_grey", geo("-b 1", kGreyBands), 0},
+    {"pillow_bilevel_world_file", pillow("'1'", kBw) + kWorld, 0},
+    {"magick_bilevel", magick("-monochrome -depth 1", kBw), 0},
+    {"pillow_palette", pillow("'P', palette=1"), 1},
+    {"magick_palette_world_file", magick("+dither -type palette") + kWorld, 1},
+    {"gdal_palette", magick("+dither -type palette p.tif && gdal_translate " + kPlace + "p.tif"),
+     1},
+    {"pillow_rgba", pillow("'RGBA'"), 0},
+    {"gdal_rgba", geo("-b 1 -b 2 -b 3 -b 1 -co ALPHA=YES"), 0},
+    {"gdal_five_bands", geo("-b 1 -b 2 -b 3 -b 1 -b 2"), 0},
+    {"tifffile_five_bands", tifffile("a[:, :, [0, 1, 2, 0, 1]]", ", extrasamples=[0, 0]"), 0},
+    {"magick_cmyk_world_file", magick("-colorspace CMYK") + kWorld, 1},
+    {"pillow_cmyk", pillow("'CMYK'"), 1},
+    {"pillow_ycbcr_world_file", pillow("'YCbCr'") + kWorld, 2},
+    {"magick_ycbcr", magick("-colorspace YCbCr -compress none"), 2},
+    {"magick_lab", magick("-colorspace Lab"), 2},
+    {"tifffile_int8", tifffile("a.view('i1')"), 0},
+    {"gdal_uint16", geo("-ot UInt16"), 0},
+    {"tifffile_uint16", tifffile("a.astype('u2')"), 0},
+    {"gdal_int16", geo("-ot Int16"), 0},
+    {"gdal_int16_negative", geo("-ot Int16 -scale 0 255 -128 127"), 1},
+    {"tifffile_int32_planes_negative",
+     tifffile("a.transpose(2, 0, 1).astype('i4') - 100", ", planarconfig=2, rowsperstrip=5"), 1},
+    {"pillow_int32_grey", pillow("'I'", kGrey), 0},
+    {"gdal_uint32", geo("-ot UInt32"), 0},
+    {"gdal_float32", geo("-ot Float32"), 0},
+    {"pillow_float32_grey", pillow("'F'", kGrey), 0},
+    {"gdal_float32_unit", geo("-ot Float32 -scale 0 255 0 1"), 1},
+    {"magick_float32_unit_deflate",
+     magick("-define quantum:format=floating-point -depth 32 -compress zip"), 1},
+    {"vips_float32_unit", kRgb + "vips linear base.tif k.tif 0.00392156862745098 0", 1},
+    {"tifffile_float64_1_to_2_tiled", tifffile("a / 255 + 1", ", tile=(16, 16)"), 1},
+    {"magick_uint16_full", magick("-depth 16"), 1},
+    {"gdal_uint16_full", geo("-ot UInt16 -scale 0 255 0 65535"), 1},
+    {"gdal_uint16_12_bits", geo("-ot UInt16 -scale 0 255 0 4095"), 1},
+    {"tifffile_uint16_12_bits_deflate", tifffile("a.astype('u2') * 16", ", compression=8"), 1},
+    {"tifffile_float32_bigtiff_bigendian",
+     tifffile("a.astype('>f4')", ", bigtiff=True, tile=(16, 16), byteorder='>'"), 0},
+    {"gdal_uint16_bigtiff_bigendian", geo("-ot UInt16 -co BIGTIFF=YES -co ENDIANNESS=BIG"), 0},
+    {"gdal_uint16_lzw", geo("-ot UInt16 -co COMPRESS=LZW"), 0},
+    {"gdal_float64_stats_lzw", geo("-ot Float64 -scale 0 255 0 1 -stats -co COMPRESS=LZW"), 1},
+    {"tifffile_smin_smax_deflate",
+     tifffile("a / 255",
+              ", compression=8, extratags=[(340, 12, 3, [0] * 3), (341, 12, 3, [1] * 3)]"),
+     1},
+};
+
+bool run(const fs::path& folder, const std::string& line) {
+    const std::string command = "cd '" + folder.string() + "' && (" + line + ") >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+// A tool that the line runs and this machine lacks.
+std::string missingTool(const std::string& line) {
+    for (const char* tool :
+         {"gdal_translate", "tiffcp", "vips", "/usr/bin/convert", "/usr/bin/python3"}) {
+        if (line.find(tool) != std::string::npos && !run(".", std::string("command -v ") + tool)) {
+            return tool;
+        }
+    }
+    return "";
+}
+
+// Where gdalinfo -json places the image: its coordinate system, if any, and geotransform.
+std::string place(const fs::path& folder, const std::string& name) {
+    run(folder, "gdalinfo -json " + name + " >place.json");
+    const Bytes bytes = readBytes(folder / "place.json");
+    const std::string json(bytes.begin(), bytes.end());
+    const size_t transform = json.find("\"geoTransform\"");
+    const size_t start = std::min(json.find("\"coordinateSystem\""), transform);
+    return transform == std::string::npos ? ""
+                                          : json.substr(start, json.find(']', transform) - start);
+}
+
+}  // namespace
+
+class Cure : public testing::TestWithParam<Kind> {};
+
+TEST_P(Cure, IsRefusedAndItsPastedCureGivesTheSamePictureAndPlace) {
+    const auto& [name, make, tolerance] = GetParam();
+    const fs::path folder = scratch(name);
+    fs::copy_file(fixture("tifffile_rps.tif"), folder / "rgb.tif");
+    if (const std::string tool = missingTool(make); !tool.empty()) {
+        GTEST_SKIP() << "needs " << tool;
+    }
+    ASSERT_TRUE(run(folder, make)) << make;
+    std::string file = "k.tif";
+    std::string refusals;
+    for (FileRun read = runFile(folder / file, kNoFilter); read.status != 0;
+         read = runFile(folder / file, kNoFilter)) {
+        ASSERT_EQ(read.status, 1) << read.report;
+        ASSERT_LT(refusals.size(), 600U) << "a second cure gave no file that the program reads";
+        const size_t convert = read.report.find("\nConvert it first");
+        refusals += read.report.substr(read.report.rfind('\n', convert - 1) + 1);
+        std::string cure = refusals.substr(refusals.rfind("\n  ") + 3);
+        cure = cure.substr(0, cure.find('\n'));
+        cure = cure.starts_with("convert ") ? "/usr/bin/" + cure : cure;
+        if (const std::string tool = missingTool(cure); !tool.empty()) {
+            GTEST_SKIP() << "the cure needs " << tool;
+        }
+        ASSERT_TRUE(run(folder, cure)) << cure;
+        file = cure.substr(cure.rfind(' ') + 1);
+    }
+    EXPECT_NE(refusals, "");
+    expectRecorded(refusals, fixture("cures") / (std::string(name) + ".txt"));
+    const Image base = decodeImage(readBytes(folder / "base.tif"));
+    const Image cured = decodeImage(readBytes(folder / file));
+    ASSERT_EQ(cured.pixels.size(), base.pixels.size());
+    for (size_t i = 0; i < 3 * base.pixels.size(); ++i) {
+        const auto sample = [i](const Image& image) {
+            return image.pixels[i / 3] >> i % 3 * 8 & 255;
+        };
+        ASSERT_LE(std::abs(static_cast<int>(sample(base)) - static_cast<int>(sample(cured))),
+                  tolerance)
+            << "pixel " << i / 3;
+    }
+    if (make.find("-a_srs") != std::string::npos || make.find(kWorld) != std::string::npos) {
+        EXPECT_NE(place(folder, "k.tif"), "");
+        EXPECT_EQ(place(folder, file), place(folder, "k.tif"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryKind, Cure, testing::ValuesIn(kKinds),
+                         [](const testing::TestParamInfo<Kind>& row) {
+                             return std::get<0>(row.param);
+                         });
+
+// The range of 16-bit samples (imagemagick_16bit.tif, 40 x 24 in one strip at 8, here all
+// within 0-255 but where a case sets the last one) is read from the samples, passing over
+// GDAL's no-data value; where they cannot be read, it is taken as the whole of 16 bits. A
+// file that claims more samples than it holds is not read at all.
+TEST(Cure, TheValuesOfWideSamplesAreReadWhereverTheFileTellsThem) {
+    const struct {
+        const char* note;
+        uint32_t last, compression, stripBytes, length;
+        std::string noData;
+    } cases[] = {
+        {"its values lie within 0 to 255 and are kept", 255, 1, 5760, 24, ""},
+        {"its values are taken as 0 to 65535", 65535, 1, 5760, 24, ""},
+        {"its values lie within 0 to 255 and are kept", 65535, 1, 5760, 24, "65535"},
+        {"its values are taken as 0 to 65535", 255, 1, 5759, 24, ""},
+        {"its values are taken as 0 to 65535", 255, 1, 5760, 0x7FFFFFFF, ""},
+        {"it only decompresses the file", 255, 5, 5760, 24, ""},
+    };
+    for (const auto& [note, last, compression, stripBytes, length, noData] : cases) {
+        Bytes tiff = readBytes(fixture("imagemagick_16bit.tif"));
+        for (uint32_t sample = 0; sample < 2880; ++sample) {
+            put(tiff, 8 + 2 * sample, sample == 2879 ? last : sample % 256, 2);
+        }
+        setEntry(tiff, 259, 3, 1, compression);
+        setEntry(tiff, 279, 4, 1, stripBytes);
+        setEntry(tiff, 257, 4, 1, length);
+        if (!noData.empty()) {  // GDAL_NODATA in place of PageNumber, its text at the end
+            put(tiff, entryAt(tiff, 297), 42113, 2);
+            setEntry(tiff, 42113, 2, static_cast<uint32_t>(noData.size() + 1),
+                     static_cast<uint32_t>(tiff.size()));
+            tiff.insert(tiff.end(), noData.begin(), noData.end());
+            tiff.push_back(0);
+        }
+        const FileRun run = runOnBytes(tiff, kNoFilter);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.report.find("Convert it first (" + std::string(note)), std::string::npos)
+            << run.report;
+    }
+}
