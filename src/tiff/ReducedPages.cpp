@@ -1,6 +1,7 @@
 #include "tiff/ReducedPages.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "platform/Platform.h"
@@ -9,9 +10,17 @@
 // GIS writers add reduced-resolution copies of the image (overviews) as further pages, so
 // that a viewer draws the sheet quickly when zoomed out. Copied unchanged, they would still
 // show the old colours, so those of the kind the first image is are rebuilt from the
-// filtered raster: each pixel takes the top-left filtered pixel of the block it stands for,
-// as GDAL's nearest resampling does, so that a page rebuilt from an unfiltered image is the
-// page gdaladdo made.
+// filtered raster, pixel for pixel as `gdaladdo -r nearest OUT L1 L2 ...` (GDAL 3.6) rebuilds
+// them with its levels in increasing order:
+// - the pages are taken largest first, and each is sampled from the page before it when
+//   that one is wider, else from the full image;
+// - pixel i of a page n pixels wide takes pixel floor(0.5 + i * (m / n)) of its source m
+//   pixels wide, the ratio in double precision, and rows likewise.
+// For a whole ratio that is the top-left pixel of the block a pixel stands for. Nearest
+// sampling only selects, so the chain composes into one map of columns and one of rows into
+// the raster for each page, and no level is ever held. Pages that are not rebuilt
+// (compressed, damaged) stand in the chain all the same, as gdaladdo rebuilds them too: only
+// their sizes count.
 
 namespace {
 
@@ -20,9 +29,30 @@ constexpr uint64_t kEntrySize = 12;
 constexpr uint32_t kReducedImage = 1;  // NewSubfileType bits
 constexpr uint32_t kTransparencyMask = 4;
 
-// The filtered pixel at the top-left of the block that pixel i of a page size long stands for.
-uint32_t sourceOf(uint32_t i, uint32_t size, uint32_t fullSize) {
-    return static_cast<uint32_t>(uint64_t{i} * fullSize / size);
+// The pixel of a source `from` pixels wide that pixel i of a level `to` pixels wide takes.
+// The half is added in double arithmetic, as GDAL adds it, not rounded exactly (lround):
+// where the sum rounds up to a whole number, the two differ.
+uint32_t nearest(uint32_t i, uint32_t from, uint32_t to) {
+    const double ratio = static_cast<double>(from) / static_cast<double>(to);
+    return std::min(from - 1, static_cast<uint32_t>(std::floor(0.5 + i * ratio)));
+}
+
+// Along one axis (size), the raster's pixel for each pixel of path's first level, through
+// the levels it is sampled from down to the full image.
+std::vector<uint32_t> sampled(const std::vector<PageSize>& path, uint32_t PageSize::*size) {
+    std::vector<uint32_t> indices(path.front().*size);
+    for (size_t i = 0; i < indices.size(); ++i) {
+        auto at = static_cast<uint32_t>(i);
+        for (size_t s = 1; s < path.size(); ++s) {
+            at = nearest(at, path[s].*size, path[s - 1].*size);
+        }
+        indices[i] = at;
+    }
+    return indices;
+}
+
+uint64_t ceilDiv(uint64_t a, uint64_t b) {
+    return (a + b - 1) / b;
 }
 
 // Bytes per value of a TIFF field type; 0 for a type TIFF does not define.
@@ -45,6 +75,37 @@ bool ReducedPage::blocksFit(uint64_t fileSize) const {
     return true;
 }
 
+void ReducedPage::sampleFrom(std::vector<PageSize> chain, PageSize full) {
+    std::stable_sort(chain.begin(), chain.end(), [](PageSize a, PageSize b) {
+        return std::pair(a.width, a.length) > std::pair(b.width, b.length);
+    });
+    auto at = std::find_if(chain.begin(), chain.end(), [this](PageSize size) {
+        return size.width == width && size.length == length;
+    });
+    std::vector<PageSize> path{{width, length}};
+    for (; at != chain.end() && at != chain.begin() && std::prev(at)->width > at->width; --at) {
+        path.push_back(*std::prev(at));
+    }
+    path.push_back(full);
+    sourceColumns = sampled(path, &PageSize::width);
+    sourceRows = sampled(path, &PageSize::length);
+}
+
+// The smallest level whose page has both sides of this size; else GDAL's own guess, the
+// rounded ratio of the width (of the length for an image far taller than wide).
+uint64_t overviewLevel(PageSize page, PageSize full) {
+    if (page.width == 0 || page.length == 0) {
+        return 0;
+    }
+    const uint64_t level =
+        std::max(ceilDiv(full.width, page.width), ceilDiv(full.length, page.length));
+    if (ceilDiv(full.width, level) == page.width && ceilDiv(full.length, level) == page.length) {
+        return level;
+    }
+    return full.width >= full.length / 2 ? (uint64_t{full.width} + page.width / 2) / page.width
+                                         : (uint64_t{full.length} + page.length / 2) / page.length;
+}
+
 // The pages after the first, as far as their directories can be read; a page that cannot
 // be rebuilt is copied unchanged, as any further image is.
 void TifFile::readFurtherPages() {
@@ -58,12 +119,17 @@ void TifFile::readFurtherPages() {
             break;
         }
         const uint32_t subfileType = valueOr(tags.subfileType, 0);
+        const PageSize size{valueOr(tags.imageWidth, 0), valueOr(tags.imageLength, 0)};
         if ((subfileType & kReducedImage) == 0 || (subfileType & kTransparencyMask) != 0) {
             otherPages_ = true;
         } else if (std::optional<ReducedPage> page = rebuildablePage(tags)) {
             reducedPages_.push_back(std::move(*page));
         } else {
-            staleWidths_.push_back(valueOr(tags.imageWidth, 0));
+            stalePages_ = true;
+        }
+        if ((subfileType & kReducedImage) != 0 && (subfileType & kTransparencyMask) == 0 &&
+            size.width > 0 && size.length > 0) {
+            reducedSizes_.push_back(size);
         }
         next = following;
     }
@@ -196,7 +262,7 @@ void TifFile::settleReducedPages() {
                                            [stripsEnd](uint32_t at) { return at >= stripsEnd; })) {
             kept.push_back(std::move(page));
         } else {
-            staleWidths_.push_back(page.width);
+            stalePages_ = true;
         }
     }
     reducedBlocks_.clear();
@@ -211,41 +277,52 @@ void TifFile::settleReducedPages() {
         if ((k > 0 && reducedBlocks_[k - 1].offset + reducedBlocks_[k - 1].count >
                           reducedBlocks_[k].offset) ||
             overlapsStructure(reducedBlocks_[k])) {
-            for (const ReducedPage& page : kept) {
-                staleWidths_.push_back(page.width);
-            }
+            stalePages_ = true;
             kept.clear();
             reducedBlocks_.clear();
             break;
         }
     }
     reducedPages_ = std::move(kept);
+    for (ReducedPage& page : reducedPages_) {
+        page.sampleFrom(reducedSizes_, {ImageWidth, ImageLength});
+    }
     reportReducedPages();
 }
 
+// The levels of the pages, for gdaladdo: whole, above 1, each once and in increasing order,
+// which is the order in which gdaladdo samples each page from the one before.
+std::string TifFile::overviewLevels(const std::vector<PageSize>& pages) const {
+    std::vector<uint64_t> levels(pages.size());
+    std::transform(pages.begin(), pages.end(), levels.begin(), [this](PageSize page) {
+        return overviewLevel(page, {ImageWidth, ImageLength});
+    });
+    std::sort(levels.begin(), levels.end());
+    levels.erase(std::unique(levels.begin(), levels.end()), levels.end());
+    std::erase_if(levels, [](uint64_t level) { return level < 2; });
+    std::string text;
+    for (uint64_t level : levels.empty() ? std::vector<uint64_t>{2, 4, 8} : levels) {
+        text.append(1, ' ').append(std::to_string(level));
+    }
+    return text;
+}
+
+// The command names every level of the file, so that gdaladdo samples each page from the
+// same one before it as the rebuilt pages were.
 void TifFile::reportReducedPages() {
     for (const ReducedPage& page : reducedPages_) {
         console_.line("The reduced-resolution page of " + std::to_string(page.width) + " x " +
                       std::to_string(page.length) + " pixels is rebuilt from the filtered image");
     }
-    std::vector<uint64_t> factors;
-    for (uint32_t width : staleWidths_) {
-        factors.push_back(width == 0 ? 0 : (uint64_t{ImageWidth} + width / 2) / width);
-    }
-    std::sort(factors.begin(), factors.end());
-    factors.erase(std::unique(factors.begin(), factors.end()), factors.end());
-    std::erase_if(factors, [](uint64_t f) { return f < 2; });
-    if (!staleWidths_.empty() || tags_.subIfds) {
-        std::string levels;
-        for (uint64_t f : factors.empty() ? std::vector<uint64_t>{2, 4, 8} : factors) {
-            levels.append(1, ' ').append(std::to_string(f));
-        }
-        console_.warningLine(std::string("The file's reduced-resolution pages") +
-                      (tags_.subIfds ? " (some under SubIFDs)" : "") +
-                      " that cannot be rebuilt here (compressed, of another kind or damaged) are "
-                      "copied unchanged and still show the old colours; rebuild them from the "
-                      "output with:");
-        console_.warningLine("  gdaladdo -r nearest " + platform::shellWord(output.name) + levels);
+    if (stalePages_ || tags_.subIfds) {
+        console_.warningLine(
+            std::string("The file's reduced-resolution pages") +
+            (tags_.subIfds ? " (some under SubIFDs)" : "") +
+            " that cannot be rebuilt here (compressed, of another kind or damaged) are "
+            "copied unchanged and still show the old colours; rebuild them from the "
+            "output with:");
+        console_.warningLine("  gdaladdo -r nearest " + platform::shellWord(output.name) +
+                             overviewLevels(reducedSizes_));
     }
 }
 
@@ -259,9 +336,9 @@ void TifFile::writeReducedBlock(const ReducedBlock& block, const uint32_t* const
     const uint64_t rowCount = std::min<uint64_t>(page.blockLength, page.length - y0);
     uint64_t at = block.offset;
     for (uint64_t y = y0; y < y0 + rowCount; ++y) {
-        const uint32_t* row = rows[sourceOf(static_cast<uint32_t>(y), page.length, ImageLength)];
+        const uint32_t* row = rows[page.sourceRows[y]];
         for (uint64_t x = x0; x < x0 + inside; ++x) {
-            uint32_t pixel = row[sourceOf(static_cast<uint32_t>(x), page.width, ImageWidth)];
+            uint32_t pixel = row[page.sourceColumns[x]];
             for (int shift : {16, 8, 0}) {
                 output.writeByte(static_cast<uint8_t>(pixel >> shift));
             }

@@ -133,6 +133,7 @@ class TifFile {
     bool pageHoldsRgb(const DirectoryTags& tags);
     std::optional<ReducedPage> rebuildablePage(const DirectoryTags& tags);
     void settleReducedPages();
+    std::string overviewLevels(const std::vector<PageSize>& pages) const;
     void reportReducedPages();
     void writeReducedBlock(const ReducedBlock& block, const uint32_t* const* rows);
     void noteStructure(uint64_t at, uint64_t size);
@@ -147,10 +148,12 @@ class TifFile {
     // Where the directory of a further image lies; 0 when the file holds one image.
     uint32_t nextDirectory_ = 0;
     // Further pages: the reduced-resolution ones rebuilt, in file order of their blocks; the
-    // widths of those that cannot be; whether any other kind of page follows.
+    // sizes of every reduced-resolution page; whether any of them is copied unchanged, and
+    // whether any other kind of page follows.
     std::vector<ReducedPage> reducedPages_;
     std::vector<ReducedBlock> reducedBlocks_;
-    std::vector<uint32_t> staleWidths_;
+    std::vector<PageSize> reducedSizes_;
+    bool stalePages_ = false;
     std::vector<std::pair<uint64_t, uint64_t>> structures_;
     bool otherPages_ = false;
     std::vector<int32_t> fileOrder_;

@@ -235,10 +235,12 @@ def refused_kinds():
                                ("int8", numpy.int8, {"photometric": "rgb"})]:
         tifffile.imwrite(f"{DATA}/tifffile_{name}.tif", numpy.asarray(image).view(typ), compression=None, **options)
     geo = "gdal_translate -q -a_srs EPSG:26915 -a_ullr 0 24 40 0 {T}/rgb.tif {D}/gdal_"
-    for name, options in [("nearest", "2 4 -r nearest"), ("average", "2 -r average"),
-                          ("deflate", "2 4 8 --config COMPRESS_OVERVIEW DEFLATE")]:
-        sh(geo + f"overviews_{name}.tif", f"gdaladdo -q --config GDAL_TIFF_OVR_BLOCKSIZE 64 {{D}}/gdal_overviews_{name}.tif {options}")
-    sh("tiffcp {T}/rgb.tif {D}/pillow.tif {D}/tiffcp_two_images.tif", geo + "bigtiff.tif -co BIGTIFF=YES",
+    for name, options in [("nearest", "2 4 -r nearest"), ("average", "2 -r average"), ("odd", "3 2"),
+                          ("deflate", "2 4 8 --config COMPRESS_OVERVIEW DEFLATE")]:  # odd: 37 x 23
+        sh(geo + f"overviews_{name}.tif" + " -srcwin 0 0 37 23" * (name == "odd"),
+           f"gdaladdo -q --config GDAL_TIFF_OVR_BLOCKSIZE 64 {{D}}/gdal_overviews_{name}.tif {options}")
+    sh("tiffcp -s {D}/gdal_overviews_odd.tif {D}/tiffcp_overviews_odd.tif", "tiffcp {T}/rgb.tif {D}/pillow.tif {D}/tiffcp_two_images.tif",
+       geo + "bigtiff.tif -co BIGTIFF=YES",
        geo + "georeferenced_lzw.tif -co COMPRESS=LZW", geo + "minisblack.tif -co PHOTOMETRIC=MINISBLACK",
        geo + "bigendian.tif -co ENDIANNESS=BIG", "vips tiffsave {T}/rgb.tif {D}/vips_pyramid.tif --tile --pyramid --tile-width 16 --tile-height 16",
        "tiffcp -s {D}/vips_pyramid.tif {D}/vips_pyramid_cured.tif")
@@ -269,19 +271,14 @@ def check_cures(program):
 
 
 def check_overviews(program):
-    """Option 4: each reduced page must be the filtered page 0 at each block's top-left."""
-    for name in ["gdal_overviews_nearest", "gdal_overviews_average", "vips_pyramid_cured", "gdal_overviews_deflate"]:
+    """Option 4: the pages that gdaladdo -r nearest makes from each output are recorded in
+    filtered/, which the tests compare with the output; where the program prints a command, it runs."""
+    for name, levels in [("gdal_overviews_nearest", "2 4"), ("gdal_overviews_average", "2"), ("gdal_overviews_odd", "2 3"),
+                         ("tiffcp_overviews_odd", "2 3"), ("vips_pyramid_cured", "2 4"), ("gdal_overviews_deflate", "")]:
         out, text = report(program, f"{DATA}/{name}.tif", "4\n")
         cure = [shlex.split(line) for line in text.splitlines() if line.startswith("  gdaladdo")]
-        # Pages it cannot rebuild are rebuilt by the command it prints; other outputs are recorded.
-        run(*cure[0]) if cure else shutil.copy(out, f"{DATA}/filtered/{name}.tif")
-        with tifffile.TiffFile(out) as tiff:
-            full = tiff.pages[0].asarray()
-            for page in tiff.pages[1:]:
-                h, w = page.shape[:2]
-                model = full[numpy.arange(h) * full.shape[0] // h][:, numpy.arange(w) * full.shape[1] // w]
-                assert (page.asarray() == model).all(), f"{name}: page of {w} x {h} is not the model"
-        assert name.startswith("vips") or georeferenced(out), f"{name}: georeferencing lost"
+        run(*cure[0]) if cure else run("gdaladdo", "-q", "-r", "nearest", shutil.copy(out, f"{DATA}/filtered/{name}.tif"), *levels.split())
+        assert name.startswith(("vips", "tiffcp")) or georeferenced(out), f"{name}: georeferencing lost"
 
 
 if __name__ == "__main__":
