@@ -81,12 +81,13 @@ TEST(ProgramRun, ReducedPagesAreRebuiltFromTheFilteredImage) {
 
 // gdal_overviews_odd.tif holds a 13 x 8 page in one tile at 3272, then a 19 x 12 page in one
 // tile at 15560. Made compressed (its Compression value at 3156), the 19 x 12 page is copied
-// as it is, yet the 13 x 8 page is still sampled through it as gdaladdo samples it.
-TEST(ProgramRun, APageCopiedUnchangedStaysInTheChain) {
+// as it is, yet the 13 x 8 page is still sampled through it as gdaladdo samples it; with
+// the 13 x 8 page's tile moved over it (TileOffsets at 3054) neither page is rebuilt.
+TEST(ProgramRun, APageCopiedUnchangedStaysInTheChainAndIsNeverOverwritten) {
     const struct {
         std::vector<std::pair<size_t, uint32_t>> patches;
         size_t copiedFrom;
-    } cases[] = {{{{3156, 8}}, 15560}};
+    } cases[] = {{{{3156, 8}}, 15560}, {{{3156, 8}, {3054, 15560}}, 3272}};
     for (const auto& [patches, copiedFrom] : cases) {
         Bytes tiff = readBytes(fixture("gdal_overviews_odd.tif"));
         Bytes expected = readBytes(fixture("filtered/gdal_overviews_odd.tif"));

@@ -24,7 +24,8 @@
 
 namespace {
 
-constexpr int kMostPages = 64;
+constexpr uint32_t kMostDirectories = 1 + 64;
+constexpr uint64_t kHeaderSize = 8;
 constexpr uint64_t kEntrySize = 12;
 constexpr uint32_t kReducedImage = 1;  // NewSubfileType bits
 constexpr uint32_t kTransparencyMask = 4;
@@ -106,30 +107,26 @@ uint64_t overviewLevel(PageSize page, PageSize full) {
                                          : (uint64_t{full.length} + page.length / 2) / page.length;
 }
 
-// The pages after the first, as far as their directories can be read; a page that cannot
-// be rebuilt is copied unchanged, as any further image is.
+// Every directory of the file's chain, the first image's included, for the parts of the
+// file they take up; the pages after the first are sorted into those rebuilt and those
+// copied unchanged, as any further image is.
 void TifFile::readFurtherPages() {
-    uint64_t next = nextDirectory_;
+    keptParts_.assign(1, FilePart{0, kHeaderSize, FilePart::Kind::Header});
+    std::vector<uint64_t> seen;
+    uint64_t next = idf_offset;
     openInput();
-    for (int n = 0; next != 0 && next + 2 <= fileSize_ && n < kMostPages; ++n) {
+    for (uint32_t page = 1; next != 0 && next + 2 <= fileSize_ && page <= kMostDirectories &&
+                            std::find(seen.begin(), seen.end(), next) == seen.end();
+         ++page) {
+        seen.push_back(next);
         DirectoryTags tags;
         uint32_t following = 0;
-        if (!readPageTags(next, tags, following)) {
+        if (!readPageTags(next, page, tags, following)) {
             otherPages_ = true;
             break;
         }
-        const uint32_t subfileType = valueOr(tags.subfileType, 0);
-        const PageSize size{valueOr(tags.imageWidth, 0), valueOr(tags.imageLength, 0)};
-        if ((subfileType & kReducedImage) == 0 || (subfileType & kTransparencyMask) != 0) {
-            otherPages_ = true;
-        } else if (std::optional<ReducedPage> page = rebuildablePage(tags)) {
-            reducedPages_.push_back(std::move(*page));
-        } else {
-            stalePages_ = true;
-        }
-        if ((subfileType & kReducedImage) != 0 && (subfileType & kTransparencyMask) == 0 &&
-            size.width > 0 && size.length > 0) {
-            reducedSizes_.push_back(size);
+        if (page > 1) {
+            takePage(page, tags);
         }
         next = following;
     }
@@ -142,7 +139,7 @@ void TifFile::readFurtherPages() {
     }
 }
 
-bool TifFile::readPageTags(uint64_t at, DirectoryTags& tags, uint32_t& next) {
+bool TifFile::readPageTags(uint64_t at, uint32_t page, DirectoryTags& tags, uint32_t& next) {
     input.seek(at);
     uint8_t low = readByte();
     uint64_t count = littleEndian16(low, readByte());
@@ -150,14 +147,14 @@ bool TifFile::readPageTags(uint64_t at, DirectoryTags& tags, uint32_t& next) {
     if (room / kEntrySize < count) {
         return false;
     }
-    noteStructure(at, 2 + count * kEntrySize + 4);
+    keptParts_.push_back({at, at + 2 + count * kEntrySize + 4, FilePart::Kind::Directory, page});
     DirEntry entry;
     for (uint64_t e = 0; e < count; ++e) {
         for (uint8_t& byte : entry.bytes) {
             byte = readByte();
         }
         tags.take(entry);
-        noteValues(entry);
+        noteValues(entry, page);
     }
     if (room - count * kEntrySize >= 4) {
         std::array<uint8_t, 4> b{};
@@ -167,6 +164,25 @@ bool TifFile::readPageTags(uint64_t at, DirectoryTags& tags, uint32_t& next) {
         next = littleEndian32(b[0], b[1], b[2], b[3]);
     }
     return true;
+}
+
+void TifFile::takePage(uint32_t page, const DirectoryTags& tags) {
+    const uint32_t subfileType = valueOr(tags.subfileType, 0);
+    if ((subfileType & kReducedImage) == 0 || (subfileType & kTransparencyMask) != 0) {
+        otherPages_ = true;
+        notePageData(page, tags);
+        return;
+    }
+    const PageSize size{valueOr(tags.imageWidth, 0), valueOr(tags.imageLength, 0)};
+    if (size.width > 0 && size.length > 0) {
+        reducedSizes_.push_back(size);
+    }
+    if (std::optional<ReducedPage> candidate = rebuildablePage(page, tags)) {
+        reducedPages_.push_back(std::move(*candidate));
+    } else {
+        stalePages_ = true;
+        notePageData(page, tags);
+    }
 }
 
 // A missing tag takes TIFF's default.
@@ -183,12 +199,13 @@ bool TifFile::pageHoldsRgb(const DirectoryTags& tags) {
            valueOr(tags.planarConfiguration, 1) == 1;
 }
 
-std::optional<ReducedPage> TifFile::rebuildablePage(const DirectoryTags& tags) {
+std::optional<ReducedPage> TifFile::rebuildablePage(uint32_t number, const DirectoryTags& tags) {
     const bool tiled = tags.tileOffsets.has_value();
     const std::optional<DirEntry>& offsets = tiled ? tags.tileOffsets : tags.stripOffsets;
     const std::optional<DirEntry>& counts =
         tags.tileByteCounts ? tags.tileByteCounts : tags.stripByteCounts;
     ReducedPage page;
+    page.page = number;
     page.width = valueOr(tags.imageWidth, 0);
     page.length = valueOr(tags.imageLength, 0);
     if (!pageHoldsRgb(tags) || page.width == 0 || page.length == 0 || !offsets || !counts) {
@@ -209,85 +226,109 @@ std::optional<ReducedPage> TifFile::rebuildablePage(const DirectoryTags& tags) {
     return page;
 }
 
-// A directory or a tag's values, which no rebuilt block may overwrite.
-void TifFile::noteStructure(uint64_t at, uint64_t size) {
-    structures_.emplace_back(at, at + size);
-}
-
-void TifFile::noteValues(const DirEntry& entry) {
+void TifFile::noteValues(const DirEntry& entry, uint32_t page) {
     const uint64_t size = typeSize(entry.type()) * entry.count();
     if (size > 4) {
-        noteStructure(entry.value(), size);
+        keptParts_.push_back(
+            {entry.value(), entry.value() + size, FilePart::Kind::Values, page, entry.tag()});
     }
 }
 
-// Whether a block shares a byte with a directory or a tag's values: only a damaged file
-// points a page's pixels there, and rebuilding would overwrite what describes the image.
-// The ranges are merged and sorted first (mergeStructures), so the one range that may
-// reach into the block is the last that starts before its end.
-bool TifFile::overlapsStructure(const ReducedBlock& block) const {
-    auto after = std::lower_bound(
-        structures_.begin(), structures_.end(), block.offset + block.count,
-        [](const std::pair<uint64_t, uint64_t>& range, uint64_t end) { return range.first < end; });
-    return after != structures_.begin() && std::prev(after)->second > block.offset;
-}
-
-void TifFile::mergeStructures() {
-    std::sort(structures_.begin(), structures_.end());
-    std::vector<std::pair<uint64_t, uint64_t>> merged;
-    for (const auto& range : structures_) {
-        if (!merged.empty() && range.first <= merged.back().second) {
-            merged.back().second = std::max(merged.back().second, range.second);
-        } else {
-            merged.push_back(range);
+// The strips or tiles of a page that is copied unchanged, as far as its tables can be read.
+void TifFile::notePageData(uint32_t page, const DirectoryTags& tags) {
+    const std::optional<DirEntry>& offsets =
+        tags.tileOffsets ? tags.tileOffsets : tags.stripOffsets;
+    const std::optional<DirEntry>& counts =
+        tags.tileByteCounts ? tags.tileByteCounts : tags.stripByteCounts;
+    std::vector<uint32_t> at;
+    std::vector<uint32_t> sizes;
+    if (offsets && counts && readEntryValues(*offsets, at) && readEntryValues(*counts, sizes)) {
+        for (size_t b = 0; b < std::min(at.size(), sizes.size()); ++b) {
+            keptParts_.push_back(
+                {at[b], uint64_t{at[b]} + sizes[b], FilePart::Kind::PageData, page});
         }
     }
-    structures_ = std::move(merged);
+}
+
+void TifFile::copyUnchanged(const ReducedPage& page) {
+    for (size_t b = 0; b < page.offsets.size(); ++b) {
+        keptParts_.push_back({page.offsets[b], uint64_t{page.offsets[b]} + page.counts[b],
+                              FilePart::Kind::PageData, page.page});
+    }
+    stalePages_ = true;
+}
+
+// The strips of the first image in file order, then the blocks of the rebuilt pages, which
+// all lie after the last strip: the rewritten parts, in order of position.
+FilePart TifFile::rewrittenPart(size_t k) const {
+    if (k < fileOrder_.size()) {
+        const int32_t strip = fileOrder_[k];
+        return {stripOffset(strip), uint64_t{stripOffset(strip)} + stripByteCount(strip),
+                FilePart::Kind::Strip, 1, static_cast<uint32_t>(strip)};
+    }
+    const ReducedBlock& block = reducedBlocks_[k - fileOrder_.size()];
+    return {block.offset, block.offset + block.count, FilePart::Kind::Block,
+            reducedPages_[block.page].page};
+}
+
+std::optional<std::pair<FilePart, FilePart>> TifFile::firstOverlap() {
+    std::stable_sort(keptParts_.begin(), keptParts_.end(),
+                     [](const FilePart& a, const FilePart& b) { return a.begin < b.begin; });
+    return ::firstOverlap(keptParts_, fileOrder_.size() + reducedBlocks_.size(),
+                          [this](size_t k) { return rewrittenPart(k); });
 }
 
 // The output is written in file order, so a page is rebuilt only where its blocks follow
-// the first image's strips and share no byte with another page's.
+// the first image's strips. A block over any other part of the file is a damaged page, and
+// then no page is rebuilt; a strip over another part ends the run before anything is
+// written.
 void TifFile::settleReducedPages() {
     const uint64_t stripsEnd = fileOrder_.empty() ? fileSize_
                                                   : uint64_t{stripOffset(fileOrder_.back())} +
                                                         stripByteCount(fileOrder_.back());
-    noteStructure(idf_offset, 2 + kEntrySize * static_cast<uint64_t>(NumDirEntries) + 4);
-    for (const DirEntry& entry : DirEntries) {
-        noteValues(entry);
-    }
-    mergeStructures();
     std::vector<ReducedPage> kept;
     for (ReducedPage& page : reducedPages_) {
         if (ImageLength > 0 && std::all_of(page.offsets.begin(), page.offsets.end(),
                                            [stripsEnd](uint32_t at) { return at >= stripsEnd; })) {
             kept.push_back(std::move(page));
         } else {
-            stalePages_ = true;
+            copyUnchanged(page);
         }
     }
+    reducedPages_ = std::move(kept);
     reducedBlocks_.clear();
-    for (uint32_t p = 0; p < kept.size(); ++p) {
-        for (uint32_t b = 0; b < kept[p].offsets.size(); ++b) {
-            reducedBlocks_.push_back({kept[p].offsets[b], kept[p].counts[b], p, b});
+    for (uint32_t p = 0; p < reducedPages_.size(); ++p) {
+        for (uint32_t b = 0; b < reducedPages_[p].offsets.size(); ++b) {
+            reducedBlocks_.push_back(
+                {reducedPages_[p].offsets[b], reducedPages_[p].counts[b], p, b});
         }
     }
     std::sort(reducedBlocks_.begin(), reducedBlocks_.end(),
               [](const ReducedBlock& a, const ReducedBlock& b) { return a.offset < b.offset; });
-    for (size_t k = 0; k < reducedBlocks_.size(); ++k) {
-        if ((k > 0 && reducedBlocks_[k - 1].offset + reducedBlocks_[k - 1].count >
-                          reducedBlocks_[k].offset) ||
-            overlapsStructure(reducedBlocks_[k])) {
-            stalePages_ = true;
-            kept.clear();
-            reducedBlocks_.clear();
-            break;
-        }
+    std::optional<std::pair<FilePart, FilePart>> overlap = firstOverlap();
+    if (overlap && overlap->first.kind == FilePart::Kind::Block) {
+        std::for_each(reducedPages_.begin(), reducedPages_.end(),
+                      [this](const ReducedPage& page) { copyUnchanged(page); });
+        reducedPages_.clear();
+        reducedBlocks_.clear();
+        overlap = firstOverlap();
     }
-    reducedPages_ = std::move(kept);
+    if (overlap) {
+        refuseOverlap(overlap->first, overlap->second);
+    }
     for (ReducedPage& page : reducedPages_) {
         page.sampleFrom(reducedSizes_, {ImageWidth, ImageLength});
     }
     reportReducedPages();
+}
+
+void TifFile::refuseOverlap(const FilePart& strip, const FilePart& other) {
+    if (other.kind == FilePart::Kind::Strip) {
+        fail("Strips " + std::to_string(strip.number) + " and " + std::to_string(other.number) +
+             " overlap in the file");
+    }
+    fail("Strip " + std::to_string(strip.number) + " " + strip.bytes() + " overlaps " +
+         other.name());
 }
 
 // The levels of the pages, for gdaladdo: whole, above 1, each once and in increasing order,

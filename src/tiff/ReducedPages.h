@@ -15,6 +15,7 @@ struct PageSize {
 // and the blocks, strips or tiles, that hold its pixels. A strip is a block as wide as the
 // page.
 struct ReducedPage {
+    uint32_t page = 0;  // its place in the file's chain of directories, from 1
     uint32_t width = 0;
     uint32_t length = 0;
     uint32_t blockWidth = 0;

@@ -212,6 +212,8 @@ def corpus():
         "strip_counts_of_2_31_entries": corpus_file({279: (LONG, 0x80000000, None)}),
         "dimensions_of_2_31_each": corpus_file({256: (LONG, 1, 1 << 31), 257: (LONG, 1, 1 << 31)}),
         "dimensions_of_4_gib_less_1_each": corpus_file({256: (LONG, 1, 2**32 - 1), 257: (LONG, 1, 2**32 - 1)}),
+        "strip_over_header": strip_at(0, 0), "strip_over_directory": strip_at(0, 8), "strip_over_its_offsets": strip_at(1, offsets),
+        "strip_over_second_directory": whole[:130] + struct.pack("<I", size - 12) + whole[134:-12] + bytes(12),  # of no entries
     }
     for name, data in files.items():
         save(CORPUS, name + ".tif", data)
