@@ -320,6 +320,7 @@ void TifFile::settleReducedPages() {
         page.sampleFrom(reducedSizes_, {ImageWidth, ImageLength});
     }
     reportReducedPages();
+    reportExternalOverviews();
 }
 
 void TifFile::refuseOverlap(const FilePart& strip, const FilePart& other) {

@@ -143,6 +143,7 @@ class TifFile {
     [[noreturn]] void refuseOverlap(const FilePart& strip, const FilePart& other);
     std::string overviewLevels(const std::vector<PageSize>& pages) const;
     void reportReducedPages();
+    void reportExternalOverviews();
     void writeReducedBlock(const ReducedBlock& block, const uint32_t* const* rows);
 
     Console& console_;

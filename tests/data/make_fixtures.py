@@ -237,12 +237,12 @@ def refused_kinds():
                                ("int8", numpy.int8, {"photometric": "rgb"})]:
         tifffile.imwrite(f"{DATA}/tifffile_{name}.tif", numpy.asarray(image).view(typ), compression=None, **options)
     geo = "gdal_translate -q -a_srs EPSG:26915 -a_ullr 0 24 40 0 {T}/rgb.tif {D}/gdal_"
-    for name, options in [("nearest", "2 4 -r nearest"), ("average", "2 -r average"), ("odd", "3 2"),
-                          ("deflate", "2 4 8 --config COMPRESS_OVERVIEW DEFLATE")]:  # odd: 37 x 23
+    for name, options in [("nearest", "2 4 -r nearest"), ("average", "2 -r average"), ("odd", "3 2"),  # odd: 37 x 23
+                          ("deflate", "2 4 8 --config COMPRESS_OVERVIEW DEFLATE"), ("external", "2 5 -ro --config BIGTIFF_OVERVIEW YES")]:
         sh(geo + f"overviews_{name}.tif" + " -srcwin 0 0 37 23" * (name == "odd"),
            f"gdaladdo -q --config GDAL_TIFF_OVR_BLOCKSIZE 64 {{D}}/gdal_overviews_{name}.tif {options}")
     sh("tiffcp -s {D}/gdal_overviews_odd.tif {D}/tiffcp_overviews_odd.tif", "tiffcp {T}/rgb.tif {D}/pillow.tif {D}/tiffcp_two_images.tif",
-       geo + "bigtiff.tif -co BIGTIFF=YES",
+       "mv {D}/gdal_overviews_external.tif.ovr {D}/gdal_overviews_external.ovr", geo + "bigtiff.tif -co BIGTIFF=YES",
        geo + "georeferenced_lzw.tif -co COMPRESS=LZW", geo + "minisblack.tif -co PHOTOMETRIC=MINISBLACK",
        geo + "bigendian.tif -co ENDIANNESS=BIG", "vips tiffsave {T}/rgb.tif {D}/vips_pyramid.tif --tile --pyramid --tile-width 16 --tile-height 16",
        "tiffcp -s {D}/vips_pyramid.tif {D}/vips_pyramid_cured.tif")
