@@ -119,7 +119,7 @@ TEST(ProgramRun, AnOverviewFileBesideTheInputIsNamedWithItsLevels) {
         }
     };
     for (const auto& [subfileType, width, length, next] :
-         {std::array<uint32_t, 4>{1, 17, 10, 50}, {5, 17, 10, 92}, {1, 5, 3, 134}, {1, 11, 6, 0}}) {
+         {std::array<uint32_t, 4>{1, 17, 10, 50}, {5, 9, 5, 92}, {1, 5, 3, 134}, {1, 11, 6, 0}}) {
         append(3, 2);
         for (const auto& [tag, type, value] : {std::array<uint32_t, 3>{254, 4, subfileType},
                                                {256, 3, width << 16},
