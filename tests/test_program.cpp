@@ -82,12 +82,14 @@ TEST(ProgramRun, ReducedPagesAreRebuiltFromTheFilteredImage) {
 // gdal_overviews_odd.tif holds a 13 x 8 page in one tile at 3272, then a 19 x 12 page in one
 // tile at 15560. Made compressed (its Compression value at 3156), the 19 x 12 page is copied
 // as it is, yet the 13 x 8 page is still sampled through it as gdaladdo samples it; with
-// the 13 x 8 page's tile moved over it (TileOffsets at 3054) neither page is rebuilt.
+// the 13 x 8 page's tile moved over the other's (TileOffsets at 3054), whether that one is
+// rebuilt or not, neither is; with the tile moved to byte 8, over the strip, the strip may
+// not overwrite it.
 TEST(ProgramRun, APageCopiedUnchangedStaysInTheChainAndIsNeverOverwritten) {
     const struct {
         std::vector<std::pair<size_t, uint32_t>> patches;
         size_t copiedFrom;
-    } cases[] = {{{{3156, 8}}, 15560}, {{{3156, 8}, {3054, 15560}}, 3272}};
+    } cases[] = {{{{3156, 8}}, 15560}, {{{3054, 15560}}, 3272}, {{{3156, 8}, {3054, 15560}}, 3272}};
     for (const auto& [patches, copiedFrom] : cases) {
         Bytes tiff = readBytes(fixture("gdal_overviews_odd.tif"));
         Bytes expected = readBytes(fixture("filtered/gdal_overviews_odd.tif"));
@@ -103,7 +105,18 @@ TEST(ProgramRun, APageCopiedUnchangedStaysInTheChainAndIsNeverOverwritten) {
         EXPECT_TRUE(run.output == expected);
         EXPECT_NE(run.report.find("\n  gdaladdo -r nearest output.tif 2 3\n"), std::string::npos)
             << run.report;
+        EXPECT_EQ(run.report.find("19 x 12 pixels is rebuilt"), std::string::npos);
+        EXPECT_EQ(run.report.find("13 x 8 pixels is rebuilt") == std::string::npos,
+                  copiedFrom < 15560);
     }
+    Bytes tiff = readBytes(fixture("gdal_overviews_odd.tif"));
+    put(tiff, 3054, 8);
+    FileRun run = runOnBytes(tiff, "4\n");
+    EXPECT_EQ(expectSound(run, {}), 1);
+    EXPECT_NE(run.report.find("Strip 0 (bytes 370 to 2922) overlaps the image data of page 2 "
+                              "(bytes 8 to 12295)\n"),
+              std::string::npos)
+        << run.report;
 }
 
 // An overview file beside the input, big-endian here, is named in a warning with the levels
