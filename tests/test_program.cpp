@@ -62,25 +62,97 @@ TEST(ProgramRun, EveryOptionAppliesItsRuleOnEveryLayout) {
     }
 }
 
-// Option 4 on files with reduced-resolution pages gives the recorded output, whose pages
-// make_fixtures.py checks against nearest sampling of the filtered first image.
+// Option 4 on files with reduced-resolution pages, of sizes that divide the image's and
+// sizes that do not, in strips and in tiles, gives the recorded output: the pages that
+// gdaladdo -r nearest made from the output itself (make_fixtures.py).
 TEST(ProgramRun, ReducedPagesAreRebuiltFromTheFilteredImage) {
     int files = 0;
     for (const auto& recorded : fs::directory_iterator(fixture("filtered"))) {
         SCOPED_TRACE(recorded.path().filename().string());
         FileRun run = runFile(fixture(recorded.path().filename().string()), "4\n", true);
         EXPECT_EQ(run.status, 0);
-        EXPECT_NE(run.report.find("page of 20 x 12 pixels is rebuilt from the filtered image"),
+        EXPECT_NE(run.report.find(" x 12 pixels is rebuilt from the filtered image"),
                   std::string::npos);
         EXPECT_TRUE(run.output == readBytes(recorded.path()));
         ++files;
     }
-    EXPECT_EQ(files, 3);
+    EXPECT_EQ(files, 5);
 }
 
-// A reduced page in two strips after pillow.tif, its arrays out of line above 64 KiB: each
-// pixel of the output's page is the filtered image's at the top-left of its block; a mask's
-// page is left alone.
+// gdal_overviews_odd.tif holds a 13 x 8 page in one tile at 3272, then a 19 x 12 page in one
+// tile at 15560. Made compressed (its Compression value at 3156), the 19 x 12 page is copied
+// as it is, yet the 13 x 8 page is still sampled through it as gdaladdo samples it; with
+// the 13 x 8 page's tile moved over the other's (TileOffsets at 3054), whether that one is
+// rebuilt or not, neither is; with the tile moved to byte 8, over the strip, the strip may
+// not overwrite it.
+TEST(ProgramRun, APageCopiedUnchangedStaysInTheChainAndIsNeverOverwritten) {
+    const struct {
+        std::vector<std::pair<size_t, uint32_t>> patches;
+        size_t copiedFrom;
+    } cases[] = {{{{3156, 8}}, 15560}, {{{3054, 15560}}, 3272}, {{{3156, 8}, {3054, 15560}}, 3272}};
+    for (const auto& [patches, copiedFrom] : cases) {
+        Bytes tiff = readBytes(fixture("gdal_overviews_odd.tif"));
+        Bytes expected = readBytes(fixture("filtered/gdal_overviews_odd.tif"));
+        for (const auto& [at, value] : patches) {
+            put(tiff, at, value);
+        }
+        std::copy(tiff.begin() + static_cast<ptrdiff_t>(copiedFrom), tiff.end(),
+                  expected.begin() + static_cast<ptrdiff_t>(copiedFrom));
+        for (const auto& [at, value] : patches) {
+            put(expected, at, value);
+        }
+        FileRun run = runOnBytes(tiff, "4\n");
+        EXPECT_TRUE(run.output == expected);
+        EXPECT_NE(run.report.find("\n  gdaladdo -r nearest output.tif 2 3\n"), std::string::npos)
+            << run.report;
+        EXPECT_EQ(run.report.find("19 x 12 pixels is rebuilt"), std::string::npos);
+        EXPECT_EQ(run.report.find("13 x 8 pixels is rebuilt") == std::string::npos,
+                  copiedFrom < 15560);
+    }
+    Bytes tiff = readBytes(fixture("gdal_overviews_odd.tif"));
+    put(tiff, 3054, 8);
+    FileRun run = runOnBytes(tiff, "4\n");
+    EXPECT_EQ(expectSound(run, {}), 1);
+    EXPECT_NE(run.report.find("Strip 0 (bytes 370 to 2922) overlaps the image data of page 2 "
+                              "(bytes 8 to 12295)\n"),
+              std::string::npos)
+        << run.report;
+}
+
+// An overview file beside the input, big-endian here, is named in a warning with the levels
+// of its pages: the level that makes a page's size, or for a size no level makes (11 x 6,
+// rounded down) the nearest ratio, as GDAL guesses it; a transparency mask is no level.
+TEST(ProgramRun, AnOverviewFileBesideTheInputIsNamedWithItsLevels) {
+    const fs::path folder = scratch("overview_file");
+    writeBytes(folder / "sheet.tif", readBytes(fixture("pillow.tif")));
+    Bytes overviews = {'M', 'M', 0, 42, 0, 0, 0, 8};
+    auto append = [&overviews](uint32_t value, int size) {
+        for (int i = size; i-- > 0;) {
+            overviews.push_back(static_cast<uint8_t>(value >> 8 * i));
+        }
+    };
+    for (const auto& [subfileType, width, length, next] :
+         {std::array<uint32_t, 4>{1, 17, 10, 50}, {5, 9, 5, 92}, {1, 5, 3, 134}, {1, 11, 6, 0}}) {
+        append(3, 2);
+        for (const auto& [tag, type, value] : {std::array<uint32_t, 3>{254, 4, subfileType},
+                                               {256, 3, width << 16},
+                                               {257, 3, length << 16}}) {
+            append(tag, 2), append(type, 2), append(1, 4), append(value, 4);
+        }
+        append(next, 4);
+    }
+    writeBytes(folder / "sheet.tif.ovr", overviews);
+    FileRun run = runFile(folder / "sheet.tif", "4\n");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.report.find("overviews lie in sheet.tif.ovr, which is not copied: the output has "
+                              "none; build them with:\n  gdaladdo -r nearest output.tif 2 3 7\n"),
+              std::string::npos)
+        << run.report;
+}
+
+// A reduced page in two strips after pillow.tif, its arrays out of line above 64 KiB: pixel
+// i of the output's page is the filtered image's floor(0.5 + i * 33 / 17) across and
+// floor(0.5 + i * 19 / 10) down, as gdaladdo samples it; a mask's page is left alone.
 TEST(ProgramRun, AReducedPageBeyond64KiBIsRebuiltPixelForPixel) {
     Bytes tiff = readBytes(fixture("pillow.tif"));
     const uint32_t width = 17, height = 10, strips = 65536, stripBytes = width * 5 * 3;
@@ -111,7 +183,8 @@ TEST(ProgramRun, AReducedPageBeyond64KiBIsRebuiltPixelForPixel) {
     for (uint32_t at = 0; at < width * height && run.status == 0; ++at) {
         const uint8_t* rgb = &run.output.at(strips + 3 * at);
         EXPECT_EQ(uint32_t{rgb[0]} << 16 | uint32_t{rgb[1]} << 8 | rgb[2],
-                  image.pixels.at(at / width * 19 / height * 33 + at % width * 33 / width));
+                  image.pixels.at(static_cast<uint32_t>(0.5 + at / width * 1.9) * 33 +
+                                  static_cast<uint32_t>(0.5 + at % width * (33.0 / width))));
     }
     EXPECT_EQ(run.status, 0);
     // Marked as a transparency mask as well (NewSubfileType 5), the page is copied unchanged.

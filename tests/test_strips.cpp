@@ -28,18 +28,46 @@ void expectFiltered(const Bytes& tiff, int option) {
 
 }  // namespace
 
-// Strips stored in any order, one over the header, fewer strips than rows, more rows than
-// the strips fill: healthy files that complete.
+// Strips stored in any order, fewer strips than rows, more rows than the strips fill:
+// healthy files that complete.
 TEST(Strips, StripsInAnyOrderAndRowsNoStripFills) {
     expectFiltered(sixStrips({2704, 2224, 1744, 1264, 784, 304}), 4);
     expectFiltered(sixStrips({784, 2224, 304, 2704, 1264, 1744}), 3);
-    expectFiltered(sixStrips({0, 784, 1264, 1744, 2224, 2704}), 4);
     Bytes fewerStrips = sixStrips();
     setEntry(fewerStrips, 273, 4, 3, 240);
     expectFiltered(fewerStrips, 3);
     Bytes taller = sixStrips();
     setEntry(taller, 257, 4, 1, 30);
     expectFiltered(taller, 4);
+}
+
+// A strip over anything else the output keeps (another page's data, a further directory's
+// values, any tag's values) ends the run before a byte is written, naming what it overlaps.
+// tiffcp_two_images.tif: the first image's one strip is entered at 2970 (offset) and 3018
+// (count); the second page's strip is at 3144, its directory at 5026, its BitsPerSample at
+// 5164.
+TEST(Strips, AStripOverWhatTheOutputKeepsEndsTheRun) {
+    const struct {
+        uint32_t offset;
+        uint32_t count;
+        std::string overlaps;
+    } cases[] = {
+        {3144, 480, "image data of page 2 (bytes 3144 to 5024)"},
+        {5164, 6, "values of tag 258 in the directory of page 2 (bytes 5164 to 5169)"},
+        {3082, 14, "values of tag 318 in the first directory (bytes 3080 to 3095)"},
+    };
+    for (const auto& [offset, count, overlaps] : cases) {
+        Bytes tiff = readBytes(fixture("tiffcp_two_images.tif"));
+        put(tiff, 2970, offset);
+        put(tiff, 3018, count);
+        FileRun run = runOnBytes(tiff, "4\n");
+        EXPECT_EQ(expectSound(run, {}), 1);
+        EXPECT_NE(run.report.find("Strip 0 (bytes " + std::to_string(offset) + " to " +
+                                  std::to_string(offset + count - 1) + ") overlaps the " +
+                                  overlaps + "\n"),
+                  std::string::npos)
+            << run.report;
+    }
 }
 
 // Rows no strip fills are whitened once the strips are read, yet must reach the clean-up

@@ -116,16 +116,6 @@ void TifFile::readDirEntries() {
             byte = readByte();
         }
     }
-    // The position of a further image's directory follows the last entry, when the file
-    // holds it at all.
-    uint64_t next = uint64_t{idf_offset} + 2 + kEntrySize * static_cast<uint64_t>(NumDirEntries);
-    if (next + 4 <= input.size()) {
-        input.seek(next);
-        uint8_t b0 = readByte();
-        uint8_t b1 = readByte();
-        uint8_t b2 = readByte();
-        nextDirectory_ = littleEndian32(b0, b1, b2, readByte());
-    }
 }
 
 // One walk over the entries: each is kept under its tag for the checks that follow, and

@@ -1,6 +1,7 @@
 #include "tiff/ReducedPages.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "platform/Platform.h"
@@ -9,20 +10,50 @@
 // GIS writers add reduced-resolution copies of the image (overviews) as further pages, so
 // that a viewer draws the sheet quickly when zoomed out. Copied unchanged, they would still
 // show the old colours, so those of the kind the first image is are rebuilt from the
-// filtered raster: each pixel takes the top-left filtered pixel of the block it stands for,
-// as GDAL's nearest resampling does, so that a page rebuilt from an unfiltered image is the
-// page gdaladdo made.
+// filtered raster, pixel for pixel as `gdaladdo -r nearest OUT L1 L2 ...` (GDAL 3.6) rebuilds
+// them with its levels in increasing order:
+// - the pages are taken largest first, and each is sampled from the page before it when
+//   that one is wider, else from the full image;
+// - pixel i of a page n pixels wide takes pixel floor(0.5 + i * (m / n)) of its source m
+//   pixels wide, the ratio in double precision, and rows likewise.
+// For a whole ratio that is the top-left pixel of the block a pixel stands for. Nearest
+// sampling only selects, so the chain composes into one map of columns and one of rows into
+// the raster for each page, and no level is ever held. Pages that are not rebuilt
+// (compressed, damaged) stand in the chain all the same, as gdaladdo rebuilds them too: only
+// their sizes count.
 
 namespace {
 
-constexpr int kMostPages = 64;
+constexpr uint32_t kMostDirectories = 1 + 64;
+constexpr uint64_t kHeaderSize = 8;
 constexpr uint64_t kEntrySize = 12;
 constexpr uint32_t kReducedImage = 1;  // NewSubfileType bits
 constexpr uint32_t kTransparencyMask = 4;
 
-// The filtered pixel at the top-left of the block that pixel i of a page size long stands for.
-uint32_t sourceOf(uint32_t i, uint32_t size, uint32_t fullSize) {
-    return static_cast<uint32_t>(uint64_t{i} * fullSize / size);
+// The pixel of a source `from` pixels wide that pixel i of a level `to` pixels wide takes.
+// The half is added in double arithmetic, as GDAL adds it, not rounded exactly (lround):
+// where the sum rounds up to a whole number, the two differ.
+uint32_t nearest(uint32_t i, uint32_t from, uint32_t to) {
+    const double ratio = static_cast<double>(from) / static_cast<double>(to);
+    return std::min(from - 1, static_cast<uint32_t>(std::floor(0.5 + i * ratio)));
+}
+
+// Along one axis (size), the raster's pixel for each pixel of path's first level, through
+// the levels it is sampled from down to the full image.
+std::vector<uint32_t> sampled(const std::vector<PageSize>& path, uint32_t PageSize::*size) {
+    std::vector<uint32_t> indices(path.front().*size);
+    for (size_t i = 0; i < indices.size(); ++i) {
+        auto at = static_cast<uint32_t>(i);
+        for (size_t s = 1; s < path.size(); ++s) {
+            at = nearest(at, path[s].*size, path[s - 1].*size);
+        }
+        indices[i] = at;
+    }
+    return indices;
+}
+
+uint64_t ceilDiv(uint64_t a, uint64_t b) {
+    return (a + b - 1) / b;
 }
 
 // Bytes per value of a TIFF field type; 0 for a type TIFF does not define.
@@ -45,25 +76,57 @@ bool ReducedPage::blocksFit(uint64_t fileSize) const {
     return true;
 }
 
-// The pages after the first, as far as their directories can be read; a page that cannot
-// be rebuilt is copied unchanged, as any further image is.
+void ReducedPage::sampleFrom(std::vector<PageSize> chain, PageSize full) {
+    std::stable_sort(chain.begin(), chain.end(), [](PageSize a, PageSize b) {
+        return std::pair(a.width, a.length) > std::pair(b.width, b.length);
+    });
+    auto at = std::find_if(chain.begin(), chain.end(), [this](PageSize size) {
+        return size.width == width && size.length == length;
+    });
+    std::vector<PageSize> path{{width, length}};
+    for (; at != chain.end() && at != chain.begin() && std::prev(at)->width > at->width; --at) {
+        path.push_back(*std::prev(at));
+    }
+    path.push_back(full);
+    sourceColumns = sampled(path, &PageSize::width);
+    sourceRows = sampled(path, &PageSize::length);
+}
+
+// The smallest level whose page has both sides of this size; else GDAL's own guess, the
+// rounded ratio of the width (of the length for an image far taller than wide).
+uint64_t overviewLevel(PageSize page, PageSize full) {
+    if (page.width == 0 || page.length == 0) {
+        return 0;
+    }
+    const uint64_t level =
+        std::max(ceilDiv(full.width, page.width), ceilDiv(full.length, page.length));
+    if (ceilDiv(full.width, level) == page.width && ceilDiv(full.length, level) == page.length) {
+        return level;
+    }
+    return full.width >= full.length / 2 ? (uint64_t{full.width} + page.width / 2) / page.width
+                                         : (uint64_t{full.length} + page.length / 2) / page.length;
+}
+
+// Every directory of the file's chain, the first image's included, for the parts of the
+// file they take up; the pages after the first are sorted into those rebuilt and those
+// copied unchanged, as any further image is.
 void TifFile::readFurtherPages() {
-    uint64_t next = nextDirectory_;
+    keptParts_.assign(1, FilePart{0, kHeaderSize, FilePart::Kind::Header});
+    std::vector<uint64_t> seen;
+    uint64_t next = idf_offset;
     openInput();
-    for (int n = 0; next != 0 && next + 2 <= fileSize_ && n < kMostPages; ++n) {
+    for (uint32_t page = 1; next != 0 && next + 2 <= fileSize_ && page <= kMostDirectories &&
+                            std::find(seen.begin(), seen.end(), next) == seen.end();
+         ++page) {
+        seen.push_back(next);
         DirectoryTags tags;
         uint32_t following = 0;
-        if (!readPageTags(next, tags, following)) {
+        if (!readPageTags(next, page, tags, following)) {
             otherPages_ = true;
             break;
         }
-        const uint32_t subfileType = valueOr(tags.subfileType, 0);
-        if ((subfileType & kReducedImage) == 0 || (subfileType & kTransparencyMask) != 0) {
-            otherPages_ = true;
-        } else if (std::optional<ReducedPage> page = rebuildablePage(tags)) {
-            reducedPages_.push_back(std::move(*page));
-        } else {
-            staleWidths_.push_back(valueOr(tags.imageWidth, 0));
+        if (page > 1) {
+            takePage(page, tags);
         }
         next = following;
     }
@@ -76,7 +139,7 @@ void TifFile::readFurtherPages() {
     }
 }
 
-bool TifFile::readPageTags(uint64_t at, DirectoryTags& tags, uint32_t& next) {
+bool TifFile::readPageTags(uint64_t at, uint32_t page, DirectoryTags& tags, uint32_t& next) {
     input.seek(at);
     uint8_t low = readByte();
     uint64_t count = littleEndian16(low, readByte());
@@ -84,14 +147,14 @@ bool TifFile::readPageTags(uint64_t at, DirectoryTags& tags, uint32_t& next) {
     if (room / kEntrySize < count) {
         return false;
     }
-    noteStructure(at, 2 + count * kEntrySize + 4);
+    keptParts_.push_back({at, at + 2 + count * kEntrySize + 4, FilePart::Kind::Directory, page});
     DirEntry entry;
     for (uint64_t e = 0; e < count; ++e) {
         for (uint8_t& byte : entry.bytes) {
             byte = readByte();
         }
         tags.take(entry);
-        noteValues(entry);
+        noteValues(entry, page);
     }
     if (room - count * kEntrySize >= 4) {
         std::array<uint8_t, 4> b{};
@@ -101,6 +164,25 @@ bool TifFile::readPageTags(uint64_t at, DirectoryTags& tags, uint32_t& next) {
         next = littleEndian32(b[0], b[1], b[2], b[3]);
     }
     return true;
+}
+
+void TifFile::takePage(uint32_t page, const DirectoryTags& tags) {
+    const uint32_t subfileType = valueOr(tags.subfileType, 0);
+    if ((subfileType & kReducedImage) == 0 || (subfileType & kTransparencyMask) != 0) {
+        otherPages_ = true;
+        notePageData(page, tags);
+        return;
+    }
+    const PageSize size{valueOr(tags.imageWidth, 0), valueOr(tags.imageLength, 0)};
+    if (size.width > 0 && size.length > 0) {
+        reducedSizes_.push_back(size);
+    }
+    if (std::optional<ReducedPage> candidate = rebuildablePage(page, tags)) {
+        reducedPages_.push_back(std::move(*candidate));
+    } else {
+        stalePages_ = true;
+        notePageData(page, tags);
+    }
 }
 
 // A missing tag takes TIFF's default.
@@ -117,12 +199,13 @@ bool TifFile::pageHoldsRgb(const DirectoryTags& tags) {
            valueOr(tags.planarConfiguration, 1) == 1;
 }
 
-std::optional<ReducedPage> TifFile::rebuildablePage(const DirectoryTags& tags) {
+std::optional<ReducedPage> TifFile::rebuildablePage(uint32_t number, const DirectoryTags& tags) {
     const bool tiled = tags.tileOffsets.has_value();
     const std::optional<DirEntry>& offsets = tiled ? tags.tileOffsets : tags.stripOffsets;
     const std::optional<DirEntry>& counts =
         tags.tileByteCounts ? tags.tileByteCounts : tags.stripByteCounts;
     ReducedPage page;
+    page.page = number;
     page.width = valueOr(tags.imageWidth, 0);
     page.length = valueOr(tags.imageLength, 0);
     if (!pageHoldsRgb(tags) || page.width == 0 || page.length == 0 || !offsets || !counts) {
@@ -143,109 +226,145 @@ std::optional<ReducedPage> TifFile::rebuildablePage(const DirectoryTags& tags) {
     return page;
 }
 
-// A directory or a tag's values, which no rebuilt block may overwrite.
-void TifFile::noteStructure(uint64_t at, uint64_t size) {
-    structures_.emplace_back(at, at + size);
-}
-
-void TifFile::noteValues(const DirEntry& entry) {
+void TifFile::noteValues(const DirEntry& entry, uint32_t page) {
     const uint64_t size = typeSize(entry.type()) * entry.count();
     if (size > 4) {
-        noteStructure(entry.value(), size);
+        keptParts_.push_back(
+            {entry.value(), entry.value() + size, FilePart::Kind::Values, page, entry.tag()});
     }
 }
 
-// Whether a block shares a byte with a directory or a tag's values: only a damaged file
-// points a page's pixels there, and rebuilding would overwrite what describes the image.
-// The ranges are merged and sorted first (mergeStructures), so the one range that may
-// reach into the block is the last that starts before its end.
-bool TifFile::overlapsStructure(const ReducedBlock& block) const {
-    auto after = std::lower_bound(
-        structures_.begin(), structures_.end(), block.offset + block.count,
-        [](const std::pair<uint64_t, uint64_t>& range, uint64_t end) { return range.first < end; });
-    return after != structures_.begin() && std::prev(after)->second > block.offset;
-}
-
-void TifFile::mergeStructures() {
-    std::sort(structures_.begin(), structures_.end());
-    std::vector<std::pair<uint64_t, uint64_t>> merged;
-    for (const auto& range : structures_) {
-        if (!merged.empty() && range.first <= merged.back().second) {
-            merged.back().second = std::max(merged.back().second, range.second);
-        } else {
-            merged.push_back(range);
+// The strips or tiles of a page that is copied unchanged, as far as its tables can be read.
+void TifFile::notePageData(uint32_t page, const DirectoryTags& tags) {
+    const std::optional<DirEntry>& offsets =
+        tags.tileOffsets ? tags.tileOffsets : tags.stripOffsets;
+    const std::optional<DirEntry>& counts =
+        tags.tileByteCounts ? tags.tileByteCounts : tags.stripByteCounts;
+    std::vector<uint32_t> at;
+    std::vector<uint32_t> sizes;
+    if (offsets && counts && readEntryValues(*offsets, at) && readEntryValues(*counts, sizes)) {
+        for (size_t b = 0; b < std::min(at.size(), sizes.size()); ++b) {
+            keptParts_.push_back(
+                {at[b], uint64_t{at[b]} + sizes[b], FilePart::Kind::PageData, page});
         }
     }
-    structures_ = std::move(merged);
+}
+
+void TifFile::copyUnchanged(const ReducedPage& page) {
+    for (size_t b = 0; b < page.offsets.size(); ++b) {
+        keptParts_.push_back({page.offsets[b], uint64_t{page.offsets[b]} + page.counts[b],
+                              FilePart::Kind::PageData, page.page});
+    }
+    stalePages_ = true;
+}
+
+// The strips of the first image in file order, then the blocks of the rebuilt pages, which
+// all lie after the last strip: the rewritten parts, in order of position.
+FilePart TifFile::rewrittenPart(size_t k) const {
+    if (k < fileOrder_.size()) {
+        const int32_t strip = fileOrder_[k];
+        return {stripOffset(strip), uint64_t{stripOffset(strip)} + stripByteCount(strip),
+                FilePart::Kind::Strip, 1, static_cast<uint32_t>(strip)};
+    }
+    const ReducedBlock& block = reducedBlocks_[k - fileOrder_.size()];
+    return {block.offset, block.offset + block.count, FilePart::Kind::Block,
+            reducedPages_[block.page].page};
+}
+
+std::optional<std::pair<FilePart, FilePart>> TifFile::firstOverlap() {
+    std::stable_sort(keptParts_.begin(), keptParts_.end(),
+                     [](const FilePart& a, const FilePart& b) { return a.begin < b.begin; });
+    return ::firstOverlap(keptParts_, fileOrder_.size() + reducedBlocks_.size(),
+                          [this](size_t k) { return rewrittenPart(k); });
 }
 
 // The output is written in file order, so a page is rebuilt only where its blocks follow
-// the first image's strips and share no byte with another page's.
+// the first image's strips. A block over any other part of the file is a damaged page, and
+// then no page is rebuilt; a strip over another part ends the run before anything is
+// written.
 void TifFile::settleReducedPages() {
     const uint64_t stripsEnd = fileOrder_.empty() ? fileSize_
                                                   : uint64_t{stripOffset(fileOrder_.back())} +
                                                         stripByteCount(fileOrder_.back());
-    noteStructure(idf_offset, 2 + kEntrySize * static_cast<uint64_t>(NumDirEntries) + 4);
-    for (const DirEntry& entry : DirEntries) {
-        noteValues(entry);
-    }
-    mergeStructures();
     std::vector<ReducedPage> kept;
     for (ReducedPage& page : reducedPages_) {
         if (ImageLength > 0 && std::all_of(page.offsets.begin(), page.offsets.end(),
                                            [stripsEnd](uint32_t at) { return at >= stripsEnd; })) {
             kept.push_back(std::move(page));
         } else {
-            staleWidths_.push_back(page.width);
+            copyUnchanged(page);
         }
     }
+    reducedPages_ = std::move(kept);
     reducedBlocks_.clear();
-    for (uint32_t p = 0; p < kept.size(); ++p) {
-        for (uint32_t b = 0; b < kept[p].offsets.size(); ++b) {
-            reducedBlocks_.push_back({kept[p].offsets[b], kept[p].counts[b], p, b});
+    for (uint32_t p = 0; p < reducedPages_.size(); ++p) {
+        for (uint32_t b = 0; b < reducedPages_[p].offsets.size(); ++b) {
+            reducedBlocks_.push_back(
+                {reducedPages_[p].offsets[b], reducedPages_[p].counts[b], p, b});
         }
     }
     std::sort(reducedBlocks_.begin(), reducedBlocks_.end(),
               [](const ReducedBlock& a, const ReducedBlock& b) { return a.offset < b.offset; });
-    for (size_t k = 0; k < reducedBlocks_.size(); ++k) {
-        if ((k > 0 && reducedBlocks_[k - 1].offset + reducedBlocks_[k - 1].count >
-                          reducedBlocks_[k].offset) ||
-            overlapsStructure(reducedBlocks_[k])) {
-            for (const ReducedPage& page : kept) {
-                staleWidths_.push_back(page.width);
-            }
-            kept.clear();
-            reducedBlocks_.clear();
-            break;
-        }
+    std::optional<std::pair<FilePart, FilePart>> overlap = firstOverlap();
+    if (overlap && overlap->first.kind == FilePart::Kind::Block) {
+        std::for_each(reducedPages_.begin(), reducedPages_.end(),
+                      [this](const ReducedPage& page) { copyUnchanged(page); });
+        reducedPages_.clear();
+        reducedBlocks_.clear();
+        overlap = firstOverlap();
     }
-    reducedPages_ = std::move(kept);
+    if (overlap) {
+        refuseOverlap(overlap->first, overlap->second);
+    }
+    for (ReducedPage& page : reducedPages_) {
+        page.sampleFrom(reducedSizes_, {ImageWidth, ImageLength});
+    }
     reportReducedPages();
+    reportExternalOverviews();
 }
 
+void TifFile::refuseOverlap(const FilePart& strip, const FilePart& other) {
+    if (other.kind == FilePart::Kind::Strip) {
+        fail("Strips " + std::to_string(strip.number) + " and " + std::to_string(other.number) +
+             " overlap in the file");
+    }
+    fail("Strip " + std::to_string(strip.number) + " " + strip.bytes() + " overlaps " +
+         other.name());
+}
+
+// The levels of the pages, for gdaladdo: whole, above 1, each once and in increasing order,
+// which is the order in which gdaladdo samples each page from the one before.
+std::string TifFile::overviewLevels(const std::vector<PageSize>& pages) const {
+    std::vector<uint64_t> levels(pages.size());
+    std::transform(pages.begin(), pages.end(), levels.begin(), [this](PageSize page) {
+        return overviewLevel(page, {ImageWidth, ImageLength});
+    });
+    std::sort(levels.begin(), levels.end());
+    levels.erase(std::unique(levels.begin(), levels.end()), levels.end());
+    std::erase_if(levels, [](uint64_t level) { return level < 2; });
+    std::string text;
+    for (uint64_t level : levels.empty() ? std::vector<uint64_t>{2, 4, 8} : levels) {
+        text.append(1, ' ').append(std::to_string(level));
+    }
+    return text;
+}
+
+// The command names every level of the file, so that gdaladdo samples each page from the
+// same one before it as the rebuilt pages were.
 void TifFile::reportReducedPages() {
     for (const ReducedPage& page : reducedPages_) {
         console_.line("The reduced-resolution page of " + std::to_string(page.width) + " x " +
                       std::to_string(page.length) + " pixels is rebuilt from the filtered image");
     }
-    std::vector<uint64_t> factors;
-    for (uint32_t width : staleWidths_) {
-        factors.push_back(width == 0 ? 0 : (uint64_t{ImageWidth} + width / 2) / width);
-    }
-    std::sort(factors.begin(), factors.end());
-    factors.erase(std::unique(factors.begin(), factors.end()), factors.end());
-    std::erase_if(factors, [](uint64_t f) { return f < 2; });
-    if (!staleWidths_.empty() || tags_.subIfds) {
-        std::string levels;
-        for (uint64_t f : factors.empty() ? std::vector<uint64_t>{2, 4, 8} : factors) {
-            levels.append(1, ' ').append(std::to_string(f));
-        }
-        console_.warningLine(std::string("The file's reduced-resolution pages") +
-                      (tags_.subIfds ? " (some under SubIFDs)" : "") +
-                      " that cannot be rebuilt here (compressed, of another kind or damaged) are "
-                      "copied unchanged and still show the old colours; rebuild them from the "
-                      "output with:");
-        console_.warningLine("  gdaladdo -r nearest " + platform::shellWord(output.name) + levels);
+    if (stalePages_ || tags_.subIfds) {
+        console_.warningLine(
+            std::string("The file's reduced-resolution pages") +
+            (tags_.subIfds ? " (some under SubIFDs)" : "") +
+            " that cannot be rebuilt here (compressed, of another kind or damaged) are "
+            "copied unchanged and still show the old colours; rebuild them from the "
+            "output with:");
+        console_.warningLine("  gdaladdo -r nearest " + platform::shellWord(output.name) +
+                             overviewLevels(reducedSizes_));
     }
 }
 
@@ -259,9 +378,9 @@ void TifFile::writeReducedBlock(const ReducedBlock& block, const uint32_t* const
     const uint64_t rowCount = std::min<uint64_t>(page.blockLength, page.length - y0);
     uint64_t at = block.offset;
     for (uint64_t y = y0; y < y0 + rowCount; ++y) {
-        const uint32_t* row = rows[sourceOf(static_cast<uint32_t>(y), page.length, ImageLength)];
+        const uint32_t* row = rows[page.sourceRows[y]];
         for (uint64_t x = x0; x < x0 + inside; ++x) {
-            uint32_t pixel = row[sourceOf(static_cast<uint32_t>(x), page.width, ImageWidth)];
+            uint32_t pixel = row[page.sourceColumns[x]];
             for (int shift : {16, 8, 0}) {
                 output.writeByte(static_cast<uint8_t>(pixel >> shift));
             }

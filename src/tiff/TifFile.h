@@ -12,6 +12,7 @@
 #include "dialogue/JobOrder.h"
 #include "tiff/DirEntry.h"
 #include "tiff/DirectoryTags.h"
+#include "tiff/FileParts.h"
 #include "tiff/ImageKind.h"
 #include "tiff/InputFile.h"
 #include "tiff/OutputFile.h"
@@ -129,30 +130,36 @@ class TifFile {
     void copyInput(uint64_t from, uint64_t to);
 
     void readFurtherPages();
-    bool readPageTags(uint64_t at, DirectoryTags& tags, uint32_t& next);
+    bool readPageTags(uint64_t at, uint32_t page, DirectoryTags& tags, uint32_t& next);
+    void takePage(uint32_t page, const DirectoryTags& tags);
     bool pageHoldsRgb(const DirectoryTags& tags);
-    std::optional<ReducedPage> rebuildablePage(const DirectoryTags& tags);
+    std::optional<ReducedPage> rebuildablePage(uint32_t number, const DirectoryTags& tags);
+    void noteValues(const DirEntry& entry, uint32_t page);
+    void notePageData(uint32_t page, const DirectoryTags& tags);
+    void copyUnchanged(const ReducedPage& page);
+    FilePart rewrittenPart(size_t k) const;
+    std::optional<std::pair<FilePart, FilePart>> firstOverlap();
     void settleReducedPages();
+    [[noreturn]] void refuseOverlap(const FilePart& strip, const FilePart& other);
+    std::string overviewLevels(const std::vector<PageSize>& pages) const;
     void reportReducedPages();
+    void reportExternalOverviews();
     void writeReducedBlock(const ReducedBlock& block, const uint32_t* const* rows);
-    void noteStructure(uint64_t at, uint64_t size);
-    void noteValues(const DirEntry& entry);
-    void mergeStructures();
-    bool overlapsStructure(const ReducedBlock& block) const;
 
     Console& console_;
     uint64_t fileSize_ = 0;
     // The first directory's entries, by tag.
     DirectoryTags tags_;
-    // Where the directory of a further image lies; 0 when the file holds one image.
-    uint32_t nextDirectory_ = 0;
     // Further pages: the reduced-resolution ones rebuilt, in file order of their blocks; the
-    // widths of those that cannot be; whether any other kind of page follows.
+    // sizes of every reduced-resolution page; whether any of them is copied unchanged, and
+    // whether any other kind of page follows.
     std::vector<ReducedPage> reducedPages_;
     std::vector<ReducedBlock> reducedBlocks_;
-    std::vector<uint32_t> staleWidths_;
-    std::vector<std::pair<uint64_t, uint64_t>> structures_;
+    std::vector<PageSize> reducedSizes_;
+    bool stalePages_ = false;
     bool otherPages_ = false;
+    // The parts of the file that the output keeps where they stand.
+    std::vector<FilePart> keptParts_;
     std::vector<int32_t> fileOrder_;
     uint64_t copied_ = 0;
 };
