@@ -57,7 +57,8 @@ With arguments it runs one file without questions, banner or key waits:
                                  the pixel count and share of each, then the number of
                                  distinct colours
   --check IN...                  read each file as a run would, without writing: "ok"
-                                 with its size and strips, or why it cannot be read
+                                 with its size and strips, or on standard error why
+                                 it cannot be read
   -h, --help, --version          this text, the version
 A COLOUR is exactly RRGGBB, #RRGGBB, 0xRRGGBB or the packed word 0x00RRGGBB, in hex
 digits. Quote one that begins with #, as in '#c96a2d': the shell takes an unquoted # and
