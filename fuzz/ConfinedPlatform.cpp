@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+
 #include "FuzzSupport.h"
 #include "platform/Platform.h"
 #include "tiff/FileHandle.h"
@@ -53,31 +56,45 @@ bool seekTo(std::FILE* file, uint64_t offset) {
     return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 
-// The output is written straight to its confined name.
-Claim claimOutput(const std::string& name, std::string& reason, bool replace) {
+std::string partName() {
+    return outputName() + ".part";
+}
+
+// The output is written beside its confined name and renamed to it when complete; a reserved
+// name is created empty at once.
+Claim claimOutput(const std::string& name, std::string& reason, bool replace, bool reserve) {
     outputName() = confined(name);
-    FileHandle probe(std::fopen(outputName().c_str(), "ab"));
     reason = "cannot be created";
-    return !probe                                     ? Claim::Refused
-           : std::ftell(probe.get()) != 0 && !replace ? Claim::HoldsData
-                                                      : Claim::Taken;
+    struct stat info {};
+    if (stat(outputName().c_str(), &info) != 0) {
+        return !reserve || FileHandle(std::fopen(outputName().c_str(), "ab")) ? Claim::Taken
+                                                                              : Claim::Refused;
+    }
+    return !S_ISREG(info.st_mode)          ? Claim::Refused
+           : info.st_size != 0 && !replace ? Claim::HoldsData
+                                           : Claim::Taken;
 }
 
 std::FILE* createOutput(std::string& reason) {
     reason = "cannot be created";
-    return std::fopen(outputName().c_str(), "wb");
+    return std::fopen(partName().c_str(), "wb");
 }
 
-Placement placeOutput(std::FILE* output) {
-    return std::fclose(output) == 0 ? Placement::Placed : Placement::Failed;
+Placement placeOutput(std::FILE* output, std::string& reason) {
+    reason = "cannot be renamed";
+    return std::fclose(output) == 0 && std::rename(partName().c_str(), outputName().c_str()) == 0
+               ? Placement::Placed
+               : Placement::Failed;
 }
 
 bool abandonOutput(std::FILE* output) {
     if (output != nullptr) {
         std::fclose(output);
     }
-    return truncate(outputName().c_str(), 0) == 0;
+    return std::remove(partName().c_str()) == 0 || errno == ENOENT;
 }
+
+void reopenClosedStandardStreams() {}
 
 bool standardInputIsTerminal() {
     return false;

@@ -2,10 +2,10 @@
 // (an empty input stands for no arguments, where the dialogue starts, which fuzz_dialogue
 // covers). The scratch folder holds a readable image, in.tif, which every name the arguments
 // give reaches by its last component. Whatever the arguments: status 2 comes with one usage
-// line on standard error alone and no file touched; a stop (1) says why on standard error
-// ("exiting program" last) or, for --check, names the file on standard output; status 0 has
-// nothing on standard error; no dialogue starts; in.tif never changes; and a file the run
-// leaves behind is empty, or after status 0 a whole output of the input's size.
+// line and the pointer to --help on standard error alone and no file touched; a stop (1)
+// says why on standard error; status 0 has nothing but warnings there; every line there
+// begins "velstram: "; no dialogue starts; in.tif never changes; and no file is left behind
+// but, after status 0, a whole output of the input's size.
 #include <algorithm>
 #include <sstream>
 #include <string_view>
@@ -39,10 +39,21 @@ void checkFilesLeft(int status, const std::string& text) {
             continue;
         }
         const uintmax_t size = entry.is_regular_file() ? fs::file_size(entry.path()) : 0;
-        if (status == 2 || (size != 0 && (status != 0 || size != image().size()))) {
-            finding("a file was touched by misuse, or left half-written or wrong", text);
+        if (status != 0 || size != image().size()) {
+            finding("a file was touched by misuse, or left by a stop, half-written or wrong", text);
         }
     }
+}
+
+// Each line of standard error names the program first.
+bool allNamed(const std::string& errors) {
+    std::istringstream lines(errors);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with("velstram: ")) {
+            return false;
+        }
+    }
+    return errors.empty() || errors.back() == '\n';
 }
 
 }  // namespace
@@ -62,17 +73,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ostringstream err;
     const int status = answerArguments(arguments, out, err);
     const std::string text = out.str() + err.str();
-    if (status == 0 && !err.str().empty()) {
-        finding("a command that succeeded printed to standard error", text);
+    const std::string errors = err.str();
+    if (status == 0 && errors.find("exiting program\n") != std::string::npos) {
+        finding("a command that succeeded said it stopped", text);
     }
-    const bool namedStop =
-        err.str().ends_with("exiting program\n") || (err.str().empty() && !out.str().empty());
-    if (status == 1 && !namedStop) {
+    if (status == 1 && errors.empty()) {
         finding("a stop did not say why", text);
     }
-    if (status == 2 && (!out.str().empty() || !err.str().starts_with("velstram: ") ||
-                        err.str().find('\n') + 1 != err.str().size())) {
-        finding("a refused argument gave other than one line on standard error", text);
+    const std::string tryHelp = "\nTry 'velstram --help'.\n";
+    if (status == 2 && (!out.str().empty() || !errors.ends_with(tryHelp) ||
+                        errors.find('\n') + tryHelp.size() != errors.size())) {
+        finding("a refused argument gave other than one usage line on standard error", text);
+    }
+    if (status != 2 && !allNamed(errors)) {
+        finding("a line on standard error does not begin with the program's name", text);
     }
     if (status < 0 || status > 2 ||
         out.str().find("Welcome to VELSTRAM                 *\n") != std::string::npos) {

@@ -1,7 +1,7 @@
 #include "FilterModels.h"
 
 // The band runs over the whole packed word, compared unsigned, both bounds included; crossed
-// bounds remove nothing.
+// bounds remove nothing. The filter counts the pixels it removes.
 TEST(Band, PixelsInsideTheBoundsAreRemoved) {
     constexpr uint32_t R = 0xFFFFFFFF;
     using Words = std::vector<uint32_t>;
@@ -17,8 +17,10 @@ TEST(Band, PixelsInsideTheBoundsAreRemoved) {
     };
     for (const auto& [low, high, pixels, expected] : cases) {
         TestRaster raster(1, static_cast<int32_t>(pixels.size()), pixels);
-        PixelFilter().removeBand(raster.rows.data(), low, high, R, 1, raster.height);
+        const uint64_t removed =
+            PixelFilter().removeBand(raster.rows.data(), low, high, R, 1, raster.height);
         EXPECT_EQ(raster.image(), expected);
+        EXPECT_EQ(removed, static_cast<uint64_t>(std::count(expected.begin(), expected.end(), R)));
         EXPECT_TRUE(raster.spareRowUntouched());
     }
 }

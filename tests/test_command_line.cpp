@@ -1,7 +1,11 @@
-// The program run with arguments, as batch scripts use it: each filter, the colour census and
-// the check, the report on standard output and the reasons for a stop on standard error.
+// The program run with arguments, as batch scripts use it: how the arguments are read, each
+// filter and its summary, the census and the check, what goes to standard output and what to
+// standard error.
+
+#include <iomanip>
 
 #include "TestSupport.h"
+#include "app/CommandLine.h"
 
 using namespace testing_support;
 
@@ -11,51 +15,154 @@ std::string quoted(const fs::path& file) {
     return "'" + typedPath(file) + "' ";
 }
 
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
+// The arguments split at blanks, '' standing for an empty one.
+ReadArguments read(const std::string& line) {
+    std::vector<std::string> words;
+    std::istringstream in(line);
+    for (std::string word; in >> word;) {
+        words.push_back(word == "''" ? "" : word);
     }
-    return lines;
+    return readArguments(std::vector<std::string_view>(words.begin(), words.end()));
+}
+
+// What was read, in a few words: the form and option, the top count of the census, the
+// colours, the names, the flags; or the answer, or the problem of a misuse.
+std::string described(const ReadArguments& read) {
+    using Answer = ReadArguments::Answer;
+    if (read.answer != Answer::Run) {
+        return read.answer == Answer::Help      ? "help"
+               : read.answer == Answer::Version ? "version"
+                                                : "usage: " + read.problem;
+    }
+    const CommandForm& form = read.form;
+    const char* kinds[] = {"option ", "colours top ", "check "};
+    std::ostringstream text;
+    text << kinds[static_cast<int>(form.kind)]
+         << (form.kind == CommandForm::Kind::Filter ? form.order.settings.option()
+                                                    : static_cast<int32_t>(form.top))
+         << std::hex << std::setfill('0');
+    for (size_t n = 0; n < SettingsCopy::kOption; ++n) {
+        if (const int32_t word = form.order.settings.words[n]; word != -1 && word != 0) {
+            text << " " << std::setw(6) << word;
+        }
+    }
+    text << ":";
+    for (const std::string& name : form.names) {
+        text << " " << name;
+    }
+    text << (form.quiet ? " -q" : "") << (form.order.replace ? " --replace" : "")
+         << (form.report ? " --report" : "");
+    return text.str();
 }
 
 }  // namespace
 
-// Each filter gives the bytes the piped dialogue gives with the same settings, and the report
-// the dialogue prints after its prompts, without the closing key wait; spelt in the ways
-// getopt_long reads (grouped, attached, after the names, after "--").
-TEST(CommandLine, EachFilterWritesWhatTheDialogueWrites) {
+// Each argument vector gives its settings, or the usage line that names its problem.
+TEST(CommandLine, ArgumentsAreReadAsGetoptLongReadsThem) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"-k c96a2d,#8B4513,0Xc9ea9d,0x002d6ac9 a b", "option 1 c96a2d 8b4513 c9ea9d 2d6ac9: a b"},
+        {"a --kee=c96a2d -q b", "option 1 c96a2d: a b -q"},
+        {"-qkc96a2d -- -a -q", "option 1 c96a2d: -a -q -q"},
+        {"-b 100000,C9FFFF a b --repl", "option 2 100000 c9ffff: a b --replace"},
+        {"--con a b --repo", "option 3: a b --report"},
+        {"--red a b", "option 4: a b"},
+        {"--colours --top=3 a", "colours top 3: a"},
+        {"--check -q a b c", "check 16: a b c -q"},
+        {"a -h --bogus", "help"},
+        {"--vers --bogus", "version"},
+        {"--bogus --help", "usage: unknown option '--bogus'"},
+        {"--c a", "usage: option '--c' is ambiguous: --contours, --colours or --check?"},
+        {"--re a b", "usage: option '--re' is ambiguous: --red-cast, --replace or --report?"},
+        {"--keep c96a2d8b4513 a b",
+         "usage: 'c96a2d8b4513' given to --keep is not a colour: give "
+         "RRGGBB, #RRGGBB, 0xRRGGBB or 0x00RRGGBB, with a comma"},
+        {"--keep c96a2d1 a b",
+         "usage: 'c96a2d1' given to --keep is not a colour: give RRGGBB, "
+         "#RRGGBB, 0xRRGGBB or 0x00RRGGBB"},
+        {"-k c96a2dzz a b", "usage: 'c96a2dzz' given to --keep is not a colour"},
+        {"-k 0x01c96a2d a b", "usage: '0x01c96a2d' given to --keep is not a colour"},
+        {"-qk 0 a b", "usage: '0' given to --keep is not a colour"},
+        {"--keep=#c9ea9d,,c96a2d a b", "usage: '' given to --keep is not a colour"},
+        {"-k 0a0a0a,1b1b1b,2c2c2c,3d3d3d,4e4e4e,5f5f5f,6a6a6a,7b7b7b,8c8c8c,9d9d9d,#aeaeae a b",
+         "usage: --keep keeps at most ten colours, not 11"},
+        {"--band 100000 a b", "usage: --band takes two colours, LOW,HIGH"},
+        {"-b c9ffff,100000 a b", "usage: --band c9ffff,100000: LOW lies above HIGH"},
+        {"--red-cast a -", "usage: '-' is no file name here"},
+        {"--contours '' b", "usage: an empty file name"},
+        {"a b", "usage: nothing to do with 'a': give a filter, --colours or --check"},
+        {"--check a --red-cast", "usage: '--check' and '--red-cast' do not go together"},
+        {"--red-cast a", "usage: '--red-cast' needs the names IN and OUT"},
+        {"a --red-cast b c", "usage: one name too many for '--red-cast': 'c'"},
+        {"--check", "usage: '--check' needs the name of a file"},
+        {"--colours --top 0 a", "usage: --top takes a count from 1 up, not '0'"},
+        {"--top 3 --check a", "usage: --top goes with --colours only"},
+        {"--replace --check a", "usage: --replace goes with a filter only"},
+        {"--report --colours a", "usage: --report goes with a filter only"},
+        {"-q --colours a", "usage: --quiet goes with a filter or --check"},
+        {"--report -q --red-cast a b", "usage: --report and --quiet do not go together"},
+        {"--quiet=yes --contours a b", "usage: '--quiet' takes no value"},
+        {"--contours a b --keep",
+         "usage: '--keep' needs a value; quote a colour that begins "
+         "with #, as in '#c96a2d'"},
+    };
+    for (const auto& [arguments, expected] : cases) {
+        const std::string found = described(read(arguments));
+        EXPECT_EQ(found.substr(0, expected.size()), expected) << arguments;
+    }
+}
+
+// Each filter gives the bytes the piped dialogue gives with the same settings. Standard
+// output holds its summary, with --report the dialogue's report before it; standard error
+// holds the warnings.
+TEST(CommandLine, EachFilterWritesWhatTheDialogueWritesAndSaysWhatItDid) {
     const fs::path folder = scratch("equivalence");
-    const fs::path input = fixture("pillow.tif");
+    const std::string pillow = typedPath(fixture("pillow.tif"));
     const struct {
+        std::string input;
         std::string typed;
         std::string arguments;  // IN OUT follow
-        bool quiet;
+        std::string summary;
+        std::string errors;
     } cases[] = {
-        {"1\nc9ea9d\nc96a2d\n0\n0\n0\n0\n0\n0\n0\n0\n", "-qkc9ea9d,#C96A2D --", true},
-        {"2\n100000\nc9ffff\n", "--band=100000,c9ffff", false},
-        {"3\n", "--contours", false},
-        {"4\n", "-q --red-cast", true},
+        {"pillow", "1\nc9ea9d\nc96a2d\n0a0b0c\nc9ea9d\n0\n0\n0\n0\n0\n0\n",
+         "-kc9ea9d,#C96A2D,0x000a0b0c,c9ea9d --",
+         "colours kept in 254 of 627 pixels (40.5 %): c9ea9d 204; c96a2d 50; 0a0b0c 0",
+         "velstram: " + pillow + ": the colour 0a0b0c matches no pixel of the image\n"},
+        {"pillow", "2\n100000\nc9ffff\n", "--band=100000,c9ffff --report",
+         "band 100000 to c9ffff removed in 281 of 627 pixels (44.8 %)", ""},
+        {"pillow", "2\n100000\n100000\n", "--band 100000,100000",
+         "band 100000 to 100000 removed in 0 of 627 pixels (0.0 %)",
+         "velstram: " + pillow +
+             ": the band 100000 to 100000 holds no pixel of the image; none was removed\n"},
+        {"tiffcp_default", "3\n", "--con", "contours black in 6,352 of 6,767 pixels (93.9 %)", ""},
+        {"tiffcp_default", "4\n", "--red-cast", "red cast damped in 775 of 6,767 pixels (11.5 %)",
+         ""},
     };
-    for (const auto& [typed, arguments, quiet] : cases) {
+    for (const auto& [name, typed, arguments, summary, errors] : cases) {
         SCOPED_TRACE(arguments);
+        const fs::path input = fixture(name + ".tif");
+        const std::string names = typedPath(input) + " -> " + typedPath(folder / "out.tif") + ": ";
         FileRun dialogue = runFile(input, typed, true);
         fs::remove(folder / "out.tif");
         RunResult run =
             runProgram("", arguments + " " + quoted(input) + quoted(folder / "out.tif"));
         EXPECT_EQ(run.status, 0) << run.errors;
-        EXPECT_EQ(run.errors, "");
-        EXPECT_EQ(run.transcript + kClosing, quiet ? kClosing : dialogue.report);
+        EXPECT_EQ(run.errors, errors);
         EXPECT_TRUE(readBytes(folder / "out.tif") == dialogue.output);
+        const size_t reported = arguments.find("--report") == std::string::npos
+                                    ? 0
+                                    : dialogue.report.size() - kClosing.size();
+        EXPECT_EQ(run.transcript, dialogue.report.substr(0, reported) +
+                                      (summary.empty() ? "" : names + summary + "\n"));
     }
 }
 
-// A run that stops prints its report, then on standard error the lines the dialogue would
-// end with, each behind the input's name; it leaves no output, and an output that already
-// holds data is left as it was, with --replace too until a run completes. --check names each file with "ok" and its size, or
-// with the lines a run would stop with, and fails when any file cannot be read.
-TEST(CommandLine, StopsAndRefusalsAreNamedOnStandardError) {
+// A run that stops says why on standard error, each line as "velstram: IN: ..."; it leaves
+// no output, and an output that already holds data is left as it was, with --replace too
+// until a run completes. Warnings go there too, however quiet. --check names each file on
+// standard output with "ok" and its size (not with --quiet), or on standard error with the
+// lines a run would stop with, and fails when any file cannot be read.
+TEST(CommandLine, StopsRefusalsAndWarningsGoToStandardError) {
     const fs::path folder = scratch("batch");
     const fs::path good = folder / "good.tif";
     const fs::path refused = folder / "lzw.tif";
@@ -63,23 +170,27 @@ TEST(CommandLine, StopsAndRefusalsAreNamedOnStandardError) {
     fs::copy_file(fixture("tiffcp_lzw.tif"), refused);
     writeBytes(folder / "kept.tif", {'o', 'l', 'd'});
 
-    RunResult stop = runProgram("", "--red-cast " + quoted(refused) + quoted(folder / "out.tif"));
+    RunResult stop =
+        runProgram("", "--report --red-cast " + quoted(refused) + quoted(folder / "out.tif"));
     EXPECT_EQ(stop.status, 1);
     EXPECT_EQ(stop.transcript.rfind("idf_offset is:  ", 0), 0U) << stop.transcript;
-    const std::string prefix = typedPath(refused) + ": ";
-    std::vector<std::string> why = linesOf(stop.errors);
-    ASSERT_GE(why.size(), 2U) << stop.errors;
-    EXPECT_EQ(why.back(), prefix + "exiting program");
-    for (const std::string& line : why) {
+    const std::string prefix = "velstram: " + typedPath(refused) + ": ";
+    std::istringstream lines(stop.errors);
+    std::string refusal, last;
+    for (std::string line; std::getline(lines, line); last = line) {
         EXPECT_EQ(line.rfind(prefix, 0), 0U) << line;
+        refusal += last.empty() ? "" : last + "\n";
     }
+    EXPECT_EQ(last, prefix + "exiting program");
     EXPECT_FALSE(fs::exists(folder / "out.tif"));
 
     RunResult kept = runProgram("", "-q --contours " + quoted(good) + quoted(folder / "kept.tif"));
     EXPECT_EQ(kept.status, 1);
-    EXPECT_EQ(kept.errors, typedPath(good) + ": **" + typedPath(folder / "kept.tif") +
-                               " already holds data and will not be written**\n" + typedPath(good) +
-                               ": exiting program\n");
+    const std::string from = "velstram: " + typedPath(good) + ": ";
+    EXPECT_EQ(kept.errors, from + "**" + typedPath(folder / "kept.tif") +
+                               " already holds data and will not be written without "
+                               "--replace**\n" +
+                               from + "exiting program\n");
     EXPECT_EQ(readBytes(folder / "kept.tif"), (Bytes{'o', 'l', 'd'}));
     const std::string replace = "--replace -q --contours ";
     EXPECT_EQ(runProgram("", replace + quoted(refused) + quoted(folder / "kept.tif")).status, 1);
@@ -87,21 +198,27 @@ TEST(CommandLine, StopsAndRefusalsAreNamedOnStandardError) {
     EXPECT_EQ(runProgram("", replace + quoted(good) + quoted(folder / "kept.tif")).status, 0);
     EXPECT_EQ(readBytes(folder / "kept.tif").size(), readBytes(good).size());
 
-    why.pop_back();
-    std::string refusal;
-    for (const std::string& line : why) {
-        refusal += line + "\n";
-    }
+    RunResult warned = runProgram("", "-q --red-cast " + quoted(fixture("tiffcp_two_images.tif")) +
+                                          quoted(folder / "two.tif"));
+    EXPECT_TRUE(warned.status == 0 && warned.transcript.empty());
+    EXPECT_NE(warned.errors.find(": The file holds further images after this one"),
+              std::string::npos);
+    RunResult none = runProgram(
+        "", "-q --red-cast " + quoted(folder / "kept.tif") + quoted(folder / "twice.tif"));
+    EXPECT_EQ(none.errors, "velstram: " + typedPath(folder / "kept.tif") +
+                               ": no pixel of the image has the red cast (red above 90, green "
+                               "and blue below 130); none was damped\n");
+
     const std::string ok = typedPath(good) + ": ok, 33 x 19 pixels, 1 strip\n";
-    const std::pair<std::string, RunResult> checks[] = {
-        {ok + refusal, runProgram("", "--check " + quoted(good) + quoted(refused))},
-        {refusal, runProgram("", "--check --quiet " + quoted(good) + quoted(refused))},
-        {ok, runProgram("", "--check " + quoted(good))},
+    const std::tuple<std::string, std::string, RunResult> checks[] = {
+        {ok, refusal, runProgram("", "--check " + quoted(good) + quoted(refused))},
+        {"", refusal, runProgram("", "--check --quiet " + quoted(good) + quoted(refused))},
+        {ok, "", runProgram("", "--check " + quoted(good))},
     };
-    for (const auto& [expected, check] : checks) {
-        EXPECT_EQ(check.transcript, expected);
-        EXPECT_EQ(check.status, expected == ok ? 0 : 1);
-        EXPECT_EQ(check.errors, "");
+    for (const auto& [out, errors, check] : checks) {
+        EXPECT_EQ(check.transcript, out);
+        EXPECT_EQ(check.errors, errors);
+        EXPECT_EQ(check.status, errors.empty() ? 0 : 1);
     }
 }
 

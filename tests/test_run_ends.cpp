@@ -50,22 +50,37 @@ void type(const Process& process, const std::string& typed) {
     EXPECT_EQ(write(process.in, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
 }
 
-// Starts the program on the typed names; without an output name it waits at that prompt.
-Process start(const fs::path& input, const fs::path& output = {}) {
+// Starts the program with the arguments, or without them on the typed names, in which case
+// without an output name it waits at that prompt. Its standard output and error are read
+// together. prepare runs in the new process before the program starts (a limit, say).
+Process start(const fs::path& input, const fs::path& output = {},
+              const std::vector<std::string>& arguments = {},
+              const std::function<void()>& prepare = {}) {
     int in[2], out[2];
     // Closed on exec, so that a second program started meanwhile holds no end of the first's.
     EXPECT_EQ(pipe2(in, O_CLOEXEC) | pipe2(out, O_CLOEXEC), 0);
+    std::vector<char*> argv = {const_cast<char*>(VELSTRAM_BINARY)};
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
     Process process{fork(), out[0], in[1], ""};
     if (process.pid == 0) {
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
-        execl(VELSTRAM_BINARY, VELSTRAM_BINARY, static_cast<char*>(nullptr));
+        dup2(out[1], STDERR_FILENO);
+        if (prepare) {
+            prepare();
+        }
+        execv(VELSTRAM_BINARY, argv.data());
         _exit(127);
     }
     close(in[0]);
     close(out[1]);
-    type(process,
-         kNoFilter + "\n" + input.string() + "\n" + (output.empty() ? "" : output.string() + "\n"));
+    if (arguments.empty()) {
+        type(process, kNoFilter + "\n" + input.string() + "\n" +
+                          (output.empty() ? "" : output.string() + "\n"));
+    }
     return process;
 }
 
@@ -107,32 +122,37 @@ rlim_t mapped(const Process& process) {
 }  // namespace
 
 // A kill or an interrupt at any moment, in either layout, leaves at the name nothing, the
-// prompt's empty file (a kill only) or the whole output, and nothing else in the folder.
+// whole output, or (the dialogue's, killed) the empty file its prompt reserved; and nothing
+// else in the folder.
 TEST(RunEnds, KilledOrInterruptedRunLeavesTheNameAsFoundOrTheWholeOutput) {
     const fs::path folder = scratch("kills");
     const fs::path input = folder / "in.tif", output = folder / "out.tif";
     for (bool directoryFirst : {true, false}) {
-        const Bytes image = makeImage(1500, 1000, directoryFirst);
-        writeBytes(input, image);
-        fs::remove(output);
-        const auto begun = std::chrono::steady_clock::now();
-        Process whole = start(input, output);
-        ASSERT_EQ(finish(whole), 0) << whole.transcript;
-        const auto run = std::chrono::steady_clock::now() - begun;
-        for (int signal : {SIGKILL, SIGINT}) {
-            for (int moment = 0; moment <= 7; ++moment) {
-                fs::remove(output);
-                Process process = start(input, output);
-                std::this_thread::sleep_for(run * moment / 7);
-                kill(process.pid, signal);
-                int status = finish(process);
-                const bool present = fs::exists(output);
-                const Bytes left = readBytes(output);
-                EXPECT_TRUE(!present || (left.empty() && signal == SIGKILL) || left == image)
-                    << signal << " at " << moment << "/7";
-                EXPECT_TRUE(status != 0 || left == image);
-                EXPECT_TRUE(signal == SIGKILL || status == 0 || !present) << status;
-                EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), present ? 2 : 1);
+        writeBytes(input, makeImage(1500, 1000, directoryFirst));
+        for (const std::vector<std::string>& arguments :
+             {std::vector<std::string>{}, {"--red-cast", input.string(), output.string()}}) {
+            fs::remove(output);
+            const auto begun = std::chrono::steady_clock::now();
+            Process whole = start(input, output, arguments);
+            ASSERT_EQ(finish(whole), 0) << whole.transcript;
+            const auto run = std::chrono::steady_clock::now() - begun;
+            const Bytes complete = readBytes(output);
+            for (int signal : {SIGKILL, SIGINT}) {
+                for (int moment = 0; moment <= 7; ++moment) {
+                    fs::remove(output);
+                    Process process = start(input, output, arguments);
+                    std::this_thread::sleep_for(run * moment / 7);
+                    kill(process.pid, signal);
+                    int status = finish(process);
+                    const bool present = fs::exists(output);
+                    const Bytes left = readBytes(output);
+                    const bool reserved = arguments.empty() && signal == SIGKILL;
+                    EXPECT_TRUE(!present || (left.empty() && reserved) || left == complete)
+                        << signal << " at " << moment << "/7 " << arguments.size();
+                    EXPECT_TRUE(status != 0 || left == complete);
+                    EXPECT_TRUE(signal == SIGKILL || status == 0 || !present) << status;
+                    EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), present ? 2 : 1);
+                }
             }
         }
     }
@@ -175,7 +195,8 @@ TEST(RunEnds, ChangedInputBrokenConsoleSizeLimitAndExceptionEndAsTheOutputStands
              " ended early; it changed while it was read\n"},
         {[&](Process& p) { fs::resize_file(input, 2), close(std::exchange(p.out, -1)); }, 1, ""},
         {[](Process& p) { limit(p, RLIMIT_FSIZE, 100000); }, 1,
-         "Writing the output file " + output.string() + " failed; nothing was written\n"},
+         "Writing the output file " + output.string() +
+             " failed: File too large; nothing was written\n"},
         // Room for the raster of 240 KiB, not for the output's buffer of 1 MiB as well.
         {[](Process& p) { limit(p, RLIMIT_AS, mapped(p) + (768 << 10)); }, 1,
          "The run failed: std::bad_alloc\n"},
@@ -197,5 +218,60 @@ TEST(RunEnds, ChangedInputBrokenConsoleSizeLimitAndExceptionEndAsTheOutputStands
             << process.transcript;
         EXPECT_TRUE(readBytes(output) == (status == 0 ? image : Bytes{}));
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), status == 0 ? 2 : 1);
+    }
+}
+
+// From the command line, with standard input and output closed, or under a memory limit (as
+// ulimit -v sets it), a run ends with 0 and the whole output or with 1, its reason on
+// standard error and no output; never with a signal.
+TEST(RunEnds, CommandLineRunsUnderLimitsOrWithoutStandardStreamsEndAsTheOutputStands) {
+    const fs::path folder = scratch("limits");
+    const fs::path input = folder / "in.tif", output = folder / "out.tif";
+    writeBytes(input, makeImage(1500, 1000, true));
+    const std::vector<std::string> filter = {"--red-cast", input.string(), output.string()};
+    Process whole = start({}, {}, filter);
+    ASSERT_EQ(finish(whole), 0) << whole.transcript;
+    const Bytes complete = readBytes(output);
+    auto memory = [](rlim_t mebibytes) {
+        return [mebibytes] {
+            const rlimit both{mebibytes << 20, mebibytes << 20};
+            setrlimit(RLIMIT_AS, &both);
+        };
+    };
+    const std::string from = "velstram: " + input.string() + ": ";
+    const struct {
+        std::vector<std::string> arguments;
+        std::function<void()> prepare;
+        int status;  // -1: 0 or 1, as the memory allows
+        std::string end;
+    } cases[] = {
+        {filter, [] { close(STDIN_FILENO), close(STDOUT_FILENO); }, 0, ""},
+        {{"--colours", input.string()},
+         memory(60),
+         1,
+         "Not enough memory for the count of every colour (64 MiB)\n"},
+        {{"--colours", input.string()}, memory(90), -1, ""},
+        {filter, memory(12), -1, ""},
+        {filter, memory(60), -1, ""},
+    };
+    for (const auto& [arguments, prepare, expected, end] : cases) {
+        // A sanitized program reserves far more address space than any of these limits.
+        if (VELSTRAM_SANITIZED && expected != 0) {
+            continue;
+        }
+        fs::remove(output);
+        Process process = start({}, {}, arguments, prepare);
+        const int status = finish(process);
+        SCOPED_TRACE(arguments.front() + " " + process.transcript);
+        EXPECT_TRUE(status == expected || (expected < 0 && (status == 0 || status == 1)));
+        const std::string why = (end.empty() ? "" : from + end) + from + "exiting program\n";
+        EXPECT_EQ(status == 1, endsWith(process.transcript, why));
+        // Nothing on standard error but for a stop; the summary without standard output is lost.
+        EXPECT_TRUE(status == 1 ||
+                    (expected == 0 ? process.transcript.empty()
+                                   : process.transcript.find("velstram:") == std::string::npos));
+        const bool written = status == 0 && arguments == filter;
+        EXPECT_TRUE(readBytes(output) == (written ? complete : Bytes{}));
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), written ? 2 : 1);
     }
 }

@@ -2,23 +2,27 @@
 
 #include <cstdlib>
 #include <limits>
+#include <new>
+#include <optional>
 #include <sstream>
 
 #include "app/ColourCensus.h"
 #include "app/ImageJob.h"
-#include "dialogue/RunEnded.h"
+#include "app/JobRunner.h"
+#include "app/RunSummary.h"
 #include "platform/Platform.h"
 
 namespace {
 
-// The console of a command: nothing to read, no key to wait for; the report goes to out
-// (or nowhere), the lines that say why a run stopped to err behind the name of its file.
-// Names in these lines are shown with their control characters escaped, one line each.
+// The console of a command: nothing to read, no key to wait for; the report goes to report
+// (or nowhere), the lines that say why a run stopped and the warnings to err behind the
+// program's name and the file's. Names in these lines are shown with their control
+// characters escaped, one line each.
 class CommandConsole {
   public:
-    CommandConsole(std::ostream* out, std::ostream& err, const std::string& name)
-        : console_(none_, out != nullptr ? *out : nowhere_, [] {}) {
-        console_.sendErrorsTo(err, shown(name) + ": ");
+    CommandConsole(std::ostream* report, std::ostream& err, const std::string& name)
+        : console_(none_, report != nullptr ? *report : nowhere_, [] {}) {
+        console_.sendErrorsTo(err, "velstram: " + shown(name) + ": ");
     }
     Console& console() { return console_; }
 
@@ -32,71 +36,91 @@ JobOrder readingOrder(const std::string& name) {
     return JobOrder{{}, name, {}};
 }
 
-// The NO_COLOR convention: set and not empty means no colours.
+// Colour codes only where a terminal shows them and the user has not asked for none: the
+// NO_COLOR convention (set and not empty) and TERM=dumb.
 bool swatchesWanted() {
-    const char* noColour = std::getenv("NO_COLOR");  // NOLINT(concurrency-mt-unsafe): one thread
-    return platform::standardOutputIsTerminal() && (noColour == nullptr || *noColour == '\0');
+    // NOLINTBEGIN(concurrency-mt-unsafe): one thread
+    const char* noColour = std::getenv("NO_COLOR");
+    const char* terminal = std::getenv("TERM");
+    // NOLINTEND(concurrency-mt-unsafe)
+    return platform::standardOutputIsTerminal() && (noColour == nullptr || *noColour == '\0') &&
+           (terminal == nullptr || std::string_view(terminal) != "dumb");
 }
 
 }  // namespace
 
+int usageError(std::ostream& err, std::string_view problem) {
+    err << "velstram: " + std::string(problem) + "\nTry 'velstram --help'.\n" << std::flush;
+    return 2;
+}
+
 int runFilter(const CommandForm& form, std::ostream& out, std::ostream& err) {
     const JobOrder& order = form.order;
     if (platform::sameFile(order.input, order.output)) {
-        err << "velstram: '" + shown(order.output) +
-                   "' is the input file itself; name another "
-                   "output\n"
-            << std::flush;
-        return 2;
+        return usageError(
+            err, "'" + shown(order.output) + "' is the input file itself; name another output");
     }
     platform::installInterruptHandlers();
-    CommandConsole console(form.quiet ? nullptr : &out, err, order.input);
-    try {
+    CommandConsole console(form.report && !form.quiet ? &out : nullptr, err, order.input);
+    std::optional<RunSummary> summary;
+    int status = guardedRun(console.console(), [&] {
         ImageJob job(console.console(), order);
-    } catch (const RunEnded&) {
-        return 1;
+        summary.emplace(order, job.counts(), uint64_t{job.imageWidth()} * job.imageHeight());
+    });
+    if (summary) {
+        for (const std::string& warning : summary->warnings()) {
+            console.console().warningLine(warning);
+        }
+        if (!form.quiet) {
+            out << summary->line() << '\n' << std::flush;
+        }
     }
-    return 0;
+    return status;
 }
 
 int showColours(const CommandForm& form, std::ostream& out, std::ostream& err) {
     const std::string& name = form.names.front();
     CommandConsole console(nullptr, err, name);
-    try {
+    console.console().dropWarnings();
+    return guardedRun(console.console(), [&] {
         ImageJob job(console.console(), readingOrder(name));
         if (uint64_t{job.imageWidth()} * job.imageHeight() > std::numeric_limits<uint32_t>::max()) {
             endRun(console.console(), {"The image has more pixels than can be counted"});
         }
-        ColourCensus census(job.rowsRead(), job.imageWidth(), job.imageHeight());
-        census.print(out, form.top, swatchesWanted());
-    } catch (const RunEnded&) {
-        return 1;
-    }
-    return 0;
+        std::optional<ColourCensus> census;
+        try {
+            census.emplace(job.rowsRead(), job.imageWidth(), job.imageHeight());
+        } catch (const std::bad_alloc&) {
+            endRun(console.console(), {"Not enough memory for the count of every colour (64 MiB)"});
+        }
+        census->print(out, form.top, swatchesWanted());
+    });
 }
 
 // A file that cannot be read gets the lines a run would stop with, but the last: the check
 // goes on with the next file.
-int checkFiles(const CommandForm& form, std::ostream& out) {
+int checkFiles(const CommandForm& form, std::ostream& out, std::ostream& err) {
     bool allRead = true;
     for (const std::string& name : form.names) {
         std::ostringstream refusal;
         CommandConsole console(nullptr, refusal, name);
-        try {
+        console.console().dropWarnings();
+        int status = guardedRun(console.console(), [&] {
             ImageJob job(console.console(), readingOrder(name));
             if (!form.quiet) {
                 out << shown(name) << ": ok, " << job.imageWidth() << " x " << job.imageHeight()
                     << " pixels, " << job.stripCount()
                     << (job.stripCount() == 1 ? " strip\n" : " strips\n");
             }
-        } catch (const RunEnded&) {
+        });
+        if (status != 0) {
             allRead = false;
             std::string lines = refusal.str();
-            const std::string stop = shown(name) + ": exiting program\n";
+            const std::string stop = "velstram: " + shown(name) + ": exiting program\n";
             if (lines.ends_with(stop)) {
                 lines.resize(lines.size() - stop.size());
             }
-            out << lines;
+            err << lines << std::flush;
         }
         out.flush();
     }

@@ -1,23 +1,24 @@
 #include "app/CommandLine.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <optional>
 #include <string>
 
-#include "app/CommandForms.h"
 #include "dialogue/ColourAnswer.h"
 #include "filters/PixelFilter.h"
 
 namespace {
 
 constexpr std::string_view kUsage = R"(usage: velstram
-       velstram [--quiet] [--replace] --keep RRGGBB[,RRGGBB...] IN OUT
-       velstram [--quiet] [--replace] --band LOW,HIGH IN OUT
-       velstram [--quiet] [--replace] --contours IN OUT
-       velstram [--quiet] [--replace] --red-cast IN OUT
+       velstram [--quiet] [--replace] [--report] --keep COLOUR[,COLOUR...] IN OUT
+       velstram [--quiet] [--replace] [--report] --band LOW,HIGH IN OUT
+       velstram [--quiet] [--replace] [--report] --contours IN OUT
+       velstram [--quiet] [--replace] [--report] --red-cast IN OUT
        velstram --colours [--top N] IN
        velstram [--quiet] --check IN...
-       velstram --help | --version
+       velstram -h | --help | --version
 )";
 
 constexpr std::string_view kHelp = R"(
@@ -27,42 +28,57 @@ strips), applies one of four colour filters to every pixel and writes a second T
 the input's layout; a file of another kind is refused with a command that converts it.
 
 Without arguments it asks its questions on the console: the option, the colours (six hex
-digits RRGGBB each, # or 0x in front allowed; for option 1, 0 for the ones not needed) and
-the full paths of the input and the output file. A mistyped answer is asked for again. It
-waits for a key after the banner, after the settings and at the end. More in the manual
-page, velstram(1).
+digits RRGGBB each, # or 0x in front allowed, or the packed word 0x00RRGGBB; for option
+1, 0 for the ones not needed) and the full paths of the input and the output file. A
+mistyped answer is asked for again. It waits for a key after the banner, after the
+settings and at the end. More in the manual page, velstram(1).
 
 From a script, pipe the typed lines; the key waits then take nothing. The line after the
 settings loses its first character, so send an empty line there:
   printf '4\n\n%s\n%s\n' in.tif out.tif | velstram
 A mistyped colour ends a piped run with status 1 instead of being asked for again.
 
-With arguments it runs without questions, banner or key waits:
-  -k, --keep RRGGBB[,RRGGBB...]  option 1: keep up to ten colours; every other pixel
+With arguments it runs one file without questions, banner or key waits:
+  -k, --keep COLOUR[,COLOUR...]  option 1: keep up to ten colours; every other pixel
                                  turns white
   -b, --band LOW,HIGH            option 2: turn every pixel whose colour word 0x00RRGGBB
                                  lies between LOW and HIGH (both included) white
   --contours                     option 3: every coloured pixel a black 3 x 3 square,
                                  lone dots removed
   --red-cast                     option 4: damp the red cast of DOQQ orthophotos
-  -q, --quiet                    print nothing but errors
+  -q, --quiet                    print nothing on standard output; errors and warnings
+                                 still go to standard error
   --replace                      let a filter replace an OUT that holds data, once the
                                  new output is complete; the old file stays whole until
                                  then, and one that changes meanwhile is not replaced
+  --report                       print the dialogue's report of the file (directory,
+                                 tags, strip checks) before the summary
   --colours [--top N] IN         the N commonest colours of IN (16 unless told), with
                                  the pixel count and share of each, then the number of
                                  distinct colours
   --check IN...                  read each file as a run would, without writing: "ok"
-                                 with its size and strips, or why it cannot be read
-  --help, --version              this text, the version
-A colour is six hex digits RRGGBB, as c9ea9d or #c9ea9d. The output must be a new or
-empty file other than the input; a file that already holds data is not written unless
---replace is given. The
-report goes to standard output, errors to standard error behind the input's name.
+                                 with its size and strips, or on standard error why
+                                 it cannot be read
+  -h, --help, --version          this text, the version
+A COLOUR is exactly RRGGBB, #RRGGBB, 0xRRGGBB or the packed word 0x00RRGGBB, in hex
+digits. Quote one that begins with #, as in '#c96a2d': the shell takes an unquoted # and
+the rest of the line for a comment. A long option may be cut to any beginning that names
+it alone (--con for --contours), its value may follow "=" (--keep=c96a2d), and "--"
+ends the options. IN and OUT are files: "-" (standard input or output) is refused. OUT
+must be a new or empty file other than IN; one that holds data is replaced only with
+--replace. Nothing appears at OUT until the output is complete.
+
+A filter prints one line on standard output, what it did:
+  sheet.tif -> out.tif: red cast damped in 1,204,331 of 42,000,000 pixels (2.9 %)
+Everything else goes to standard error as "velstram: IN: message", with the system's
+reason for a failure: the lines that say why a run stopped, and warnings, which --quiet
+does not silence: a key colour that matches no pixel, a band or red cast that changes
+none, pages of the file that still show the old colours.
 
 Examples:
   velstram --colours --top 10 sheet.tif
   velstram --keep c96a2d,c9ea9d,2d6ac9 sheet.tif contours.tif
+  velstram --keep '#c96a2d' sheet.tif contours.tif
   velstram --band 100000,c9ffff sheet.tif banded.tif
   velstram --contours corrected.tif clean.tif
   velstram --quiet --red-cast doqq.tif damped.tif
@@ -71,12 +87,12 @@ Examples:
 Exit status:
   0  the output was written, the census shown, every checked file can be read
   1  the run stopped: a menu that got no option, a mistyped colour from a script, a file
-     that cannot be read, a failed write, the end of console input or an interrupt;
-     nothing is written
-  2  arguments that are not understood
+     that cannot be read, a failed write, too little memory, the end of console input or
+     an interrupt; nothing is written
+  2  arguments that are not understood, or an OUT that is IN; no file is touched
 )";
 
-constexpr size_t kMostKeptColours = 10;
+constexpr size_t kMostKeptColours = PixelFilter::kKeys;
 constexpr uint32_t kMostShown = uint32_t{1} << 24;
 
 // Thrown with the problem's description; the whole command is then refused.
@@ -84,8 +100,39 @@ struct Misuse {
     std::string problem;
 };
 
+struct Option {
+    std::string_view name;  // the long name, without "--"
+    char letter;            // the short name, if any
+    bool takesValue;
+};
+
+constexpr std::array<Option, 12> kOptions = {{
+    {"keep", 'k', true},
+    {"band", 'b', true},
+    {"contours", 0, false},
+    {"red-cast", 0, false},
+    {"colours", 0, false},
+    {"check", 0, false},
+    {"top", 0, true},
+    {"quiet", 'q', false},
+    {"replace", 0, false},
+    {"report", 0, false},
+    {"help", 'h', false},
+    {"version", 0, false},
+}};
+
 std::string quoted(std::string_view argument) {
     return "'" + shown(argument) + "'";
+}
+
+std::string flag(const Option& option) {
+    return "--" + std::string(option.name);
+}
+
+// A colour list where a comma went missing reads as one long run of hex digits.
+bool missingComma(std::string_view piece) {
+    return piece.size() > 6 && piece.size() % 6 == 0 &&
+           piece.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
 }
 
 std::vector<uint32_t> colourList(std::string_view option, std::string_view list) {
@@ -93,10 +140,11 @@ std::vector<uint32_t> colourList(std::string_view option, std::string_view list)
     for (size_t start = 0, end = 0; start <= list.size(); start = end + 1) {
         end = std::min(list.find(',', start), list.size());
         std::string_view piece = list.substr(start, end - start);
-        ColourAnswer answer = ColourAnswer::of(piece);
+        ColourAnswer answer = ColourAnswer::exactly(piece);
         if (answer.kind != ColourAnswer::Kind::Colour) {
             throw Misuse{quoted(piece) + " given to " + std::string(option) +
-                         " is not a colour of six hex digits RRGGBB"};
+                         " is not a colour: give RRGGBB, #RRGGBB, 0xRRGGBB or 0x00RRGGBB" +
+                         (missingComma(piece) ? ", with a comma between two colours" : "")};
         }
         colours.push_back(answer.word);
     }
@@ -141,122 +189,159 @@ SettingsCopy optionSettings(int32_t option) {
     return settings;
 }
 
-// Reads the arguments in the manner of getopt_long: options and names in any order, a value
-// after "=" or as the next argument (or attached to a short option), short options that take
-// no value grouped, and "--" before names that begin with "-".
+// Reads the arguments as getopt_long does: options and names in any order; a long option by
+// any beginning that names it alone; a value after "=" or as the next argument, or attached
+// to a short option; short options that take no value grouped; "--" before names that
+// begin with "-". --help and --version answer at once, as GNU tools do.
 class ArgumentReader {
   public:
     explicit ArgumentReader(const std::vector<std::string_view>& arguments)
         : arguments_(arguments) {}
 
-    CommandForm read() {
-        for (next_ = 0; next_ < arguments_.size();) {
+    ReadArguments read() {
+        for (next_ = 0; next_ < arguments_.size() && read_.answer == ReadArguments::Answer::Run;) {
             std::string_view argument = arguments_[next_++];
             if (argument == "--") {
                 takeNames();
             } else if (argument.starts_with("--")) {
-                takeLong(argument);
+                takeLong(argument.substr(2));
             } else if (argument.starts_with("-") && argument.size() > 1) {
                 takeShortGroup(argument);
             } else {
-                form_.names.emplace_back(argument);
+                read_.form.names.emplace_back(argument);
             }
         }
-        checkNames();
-        return form_;
+        if (read_.answer == ReadArguments::Answer::Run) {
+            checkNames();
+        }
+        return read_;
     }
 
   private:
     void takeNames() {
         while (next_ < arguments_.size()) {
-            form_.names.emplace_back(arguments_[next_++]);
+            read_.form.names.emplace_back(arguments_[next_++]);
         }
     }
 
-    void takeLong(std::string_view argument) {
-        size_t equals = argument.find('=');
-        std::string_view option = argument.substr(0, equals);
+    static const Option& longOption(std::string_view name) {
+        for (const Option& option : kOptions) {
+            if (option.name == name) {
+                return option;
+            }
+        }
+        std::vector<const Option*> meant;
+        for (const Option& option : kOptions) {
+            if (!name.empty() && option.name.starts_with(name)) {
+                meant.push_back(&option);
+            }
+        }
+        if (meant.size() == 1) {
+            return *meant.front();
+        }
+        std::string given = quoted("--" + std::string(name));
+        if (meant.empty()) {
+            throw Misuse{"unknown option " + given};
+        }
+        std::string choices;
+        for (const Option* option : meant) {
+            choices += (option == meant.front()  ? ""
+                        : option == meant.back() ? " or "
+                                                 : ", ") +
+                       flag(*option);
+        }
+        throw Misuse{"option " + given + " is ambiguous: " + choices + "?"};
+    }
+
+    void takeLong(std::string_view text) {
+        size_t equals = text.find('=');
+        const Option& option = longOption(text.substr(0, equals));
         std::optional<std::string_view> attached;
         if (equals != std::string_view::npos) {
-            attached = argument.substr(equals + 1);
+            attached = text.substr(equals + 1);
         }
-        if (option == "--keep" || option == "--band" || option == "--top") {
-            take(option, valueFor(option, attached));
-            return;
+        if (attached && !option.takesValue) {
+            throw Misuse{quoted(flag(option)) + " takes no value"};
         }
-        if (attached) {
-            throw Misuse{quoted(option) + " takes no value"};
-        }
-        take(option, {});
+        take(option, option.takesValue ? valueFor(option, attached) : std::string_view());
     }
 
     // "-qk c9ea9d", "-kc9ea9d": a short option with a value takes the rest of the group.
     void takeShortGroup(std::string_view argument) {
         for (size_t at = 1; at < argument.size(); ++at) {
-            std::string option = {'-', argument[at]};
-            if (option == "-k" || option == "-b") {
+            const auto* option =
+                std::find_if(kOptions.begin(), kOptions.end(),
+                             [&](const Option& o) { return o.letter == argument[at]; });
+            if (option == kOptions.end()) {
+                throw Misuse{"unknown option " + quoted(std::string{'-', argument[at]})};
+            }
+            if (option->takesValue) {
                 std::optional<std::string_view> rest;
                 if (at + 1 < argument.size()) {
                     rest = argument.substr(at + 1);
                 }
-                take(option == "-k" ? "--keep" : "--band", valueFor(option, rest));
+                take(*option, valueFor(*option, rest));
                 return;
             }
-            if (option != "-q") {
-                throw Misuse{"unknown option " + quoted(option)};
-            }
-            form_.quiet = true;
+            take(*option, {});
         }
     }
 
-    std::string_view valueFor(std::string_view option, std::optional<std::string_view> attached) {
+    std::string_view valueFor(const Option& option, std::optional<std::string_view> attached) {
         if (attached) {
             return *attached;
         }
         if (next_ == arguments_.size()) {
-            throw Misuse{quoted(option) + " needs a value"};
+            const bool colours = option.name == "keep" || option.name == "band";
+            throw Misuse{quoted(flag(option)) + " needs a value" +
+                         (colours ? "; quote a colour that begins with #, as in '#c96a2d', or "
+                                    "the shell drops it and the rest of the line"
+                                  : "")};
         }
         return arguments_[next_++];
     }
 
-    void take(std::string_view option, std::string_view value) {
-        if (option == "--keep") {
-            chooseFilter(option, keepSettings(option, value));
-        } else if (option == "--band") {
-            chooseFilter(option, bandSettings(option, value));
-        } else if (option == "--contours") {
-            chooseFilter(option, optionSettings(3));
-        } else if (option == "--red-cast") {
-            chooseFilter(option, optionSettings(4));
-        } else if (option == "--colours") {
-            choose(CommandForm::Kind::Colours, option);
-        } else if (option == "--check") {
-            choose(CommandForm::Kind::Check, option);
-        } else if (option == "--top") {
-            form_.top = count(value);
+    void take(const Option& option, std::string_view value) {
+        const std::string name = flag(option);
+        CommandForm& form = read_.form;
+        if (option.name == "keep") {
+            chooseFilter(name, keepSettings(name, value));
+        } else if (option.name == "band") {
+            chooseFilter(name, bandSettings(name, value));
+        } else if (option.name == "contours") {
+            chooseFilter(name, optionSettings(3));
+        } else if (option.name == "red-cast") {
+            chooseFilter(name, optionSettings(4));
+        } else if (option.name == "colours") {
+            choose(CommandForm::Kind::Colours, name);
+        } else if (option.name == "check") {
+            choose(CommandForm::Kind::Check, name);
+        } else if (option.name == "top") {
+            form.top = count(value);
             topGiven_ = true;
-        } else if (option == "--quiet") {
-            form_.quiet = true;
-        } else if (option == "--replace") {
-            form_.order.replace = true;
-        } else if (option == "--help" || option == "--version") {
-            throw Misuse{quoted(option) + " goes alone"};
+        } else if (option.name == "quiet") {
+            form.quiet = true;
+        } else if (option.name == "replace") {
+            form.order.replace = true;
+        } else if (option.name == "report") {
+            form.report = true;
         } else {
-            throw Misuse{"unknown option " + quoted(option)};
+            read_.answer = option.name == "help" ? ReadArguments::Answer::Help
+                                                 : ReadArguments::Answer::Version;
         }
     }
 
-    void chooseFilter(std::string_view option, const SettingsCopy& settings) {
+    void chooseFilter(const std::string& option, const SettingsCopy& settings) {
         choose(CommandForm::Kind::Filter, option);
-        form_.order.settings = settings;
+        read_.form.order.settings = settings;
     }
 
-    void choose(CommandForm::Kind kind, std::string_view option) {
+    void choose(CommandForm::Kind kind, const std::string& option) {
         if (!chosenBy_.empty()) {
             throw Misuse{quoted(chosenBy_) + " and " + quoted(option) + " do not go together"};
         }
-        chosenBy_ = std::string(option);
-        form_.kind = kind;
+        chosenBy_ = option;
+        read_.form.kind = kind;
     }
 
     static uint32_t count(std::string_view value) {
@@ -268,28 +353,39 @@ class ArgumentReader {
         return std::min(number, kMostShown);
     }
 
-    void checkNames() {
-        const auto& names = form_.names;
+    void checkOptions() const {
+        const CommandForm& form = read_.form;
         if (chosenBy_.empty()) {
-            throw Misuse{names.empty() ? "nothing to do: give a filter, --colours or --check"
-                                       : "nothing to do with " + quoted(names.front()) +
-                                             ": give a filter, --colours or --check"};
+            throw Misuse{form.names.empty() ? "nothing to do: give a filter, --colours or --check"
+                                            : "nothing to do with " + quoted(form.names.front()) +
+                                                  ": give a filter, --colours or --check"};
         }
-        if (topGiven_ && form_.kind != CommandForm::Kind::Colours) {
+        const bool filter = form.kind == CommandForm::Kind::Filter;
+        if (topGiven_ && form.kind != CommandForm::Kind::Colours) {
             throw Misuse{"--top goes with --colours only"};
         }
-        if (form_.order.replace && form_.kind != CommandForm::Kind::Filter) {
-            throw Misuse{"--replace goes with a filter only"};
+        if ((form.order.replace || form.report) && !filter) {
+            throw Misuse{std::string(form.report ? "--report" : "--replace") +
+                         " goes with a filter only"};
         }
-        if (form_.quiet && form_.kind == CommandForm::Kind::Colours) {
+        if (form.quiet && form.kind == CommandForm::Kind::Colours) {
             throw Misuse{"--quiet goes with a filter or --check, not with --colours"};
         }
-        size_t wanted = form_.kind == CommandForm::Kind::Filter ? 2 : 1;
+        if (form.quiet && form.report) {
+            throw Misuse{"--report and --quiet do not go together"};
+        }
+    }
+
+    void checkNames() {
+        checkOptions();
+        CommandForm& form = read_.form;
+        const auto& names = form.names;
+        size_t wanted = form.kind == CommandForm::Kind::Filter ? 2 : 1;
         if (names.size() < wanted) {
             throw Misuse{quoted(chosenBy_) + (wanted == 2 ? " needs the names IN and OUT"
                                                           : " needs the name of a file")};
         }
-        if (names.size() > wanted && form_.kind != CommandForm::Kind::Check) {
+        if (names.size() > wanted && form.kind != CommandForm::Kind::Check) {
             throw Misuse{"one name too many for " + quoted(chosenBy_) + ": " +
                          quoted(names[wanted])};
         }
@@ -297,16 +393,22 @@ class ArgumentReader {
             if (name.empty()) {
                 throw Misuse{"an empty file name"};
             }
+            if (name == "-") {
+                throw Misuse{
+                    "'-' is no file name here: an image is neither read from standard "
+                    "input nor put in place on standard output; name a file (./- for "
+                    "one called -)"};
+            }
         }
-        if (form_.kind == CommandForm::Kind::Filter) {
-            form_.order.input = names[0];
-            form_.order.output = names[1];
+        if (form.kind == CommandForm::Kind::Filter) {
+            form.order.input = names[0];
+            form.order.output = names[1];
         }
     }
 
     const std::vector<std::string_view>& arguments_;
     size_t next_ = 0;
-    CommandForm form_;
+    ReadArguments read_;
     std::string chosenBy_;
     bool topGiven_ = false;
 };
@@ -318,29 +420,38 @@ int runForm(const CommandForm& form, std::ostream& out, std::ostream& err) {
         case CommandForm::Kind::Colours:
             return showColours(form, out, err);
         case CommandForm::Kind::Check:
-            return checkFiles(form, out);
+            return checkFiles(form, out, err);
     }
     return 2;
 }
 
 }  // namespace
 
+ReadArguments readArguments(const std::vector<std::string_view>& arguments) {
+    try {
+        return ArgumentReader(arguments).read();
+    } catch (const Misuse& misuse) {
+        ReadArguments refused;
+        refused.answer = ReadArguments::Answer::Misuse;
+        refused.problem = misuse.problem;
+        return refused;
+    }
+}
+
 int answerArguments(const std::vector<std::string_view>& arguments, std::ostream& out,
                     std::ostream& err) {
-    if (arguments.size() == 1 && arguments[0] == "--help") {
-        out << kUsage << kHelp << std::flush;
-        return 0;
+    ReadArguments read = readArguments(arguments);
+    switch (read.answer) {
+        case ReadArguments::Answer::Help:
+            out << kUsage << kHelp << std::flush;
+            return 0;
+        case ReadArguments::Answer::Version:
+            out << "velstram " << VELSTRAM_VERSION << '\n' << std::flush;
+            return 0;
+        case ReadArguments::Answer::Misuse:
+            return usageError(err, read.problem);
+        case ReadArguments::Answer::Run:
+            break;
     }
-    if (arguments.size() == 1 && arguments[0] == "--version") {
-        out << "velstram " << VELSTRAM_VERSION << '\n' << std::flush;
-        return 0;
-    }
-    CommandForm form;
-    try {
-        form = ArgumentReader(arguments).read();
-    } catch (const Misuse& misuse) {
-        err << "velstram: " + misuse.problem + "; see velstram --help\n" << std::flush;
-        return 2;
-    }
-    return runForm(form, out, err);
+    return runForm(read.form, out, err);
 }

@@ -139,8 +139,8 @@ void ImageJob::runKeepList() {
     words.replacement = PixelFilter::kRemoved;
     const auto& k = words.keys1to5;
     const auto& l = words.keys6to10;
-    filter.keepColours(rows.rows(), k[0], k[1], k[2], k[3], k[4], l[0], l[1], l[2], l[3], l[4],
-                       words.replacement, width(), height());
+    counts_.kept = filter.keepColours(rows.rows(), k[0], k[1], k[2], k[3], k[4], l[0], l[1], l[2],
+                                      l[3], l[4], words.replacement, width(), height());
 }
 
 void ImageJob::runBandFilter() {
@@ -157,20 +157,21 @@ void ImageJob::runBandFilter() {
     console_.print("high_filter is:  ");
     console_.print(high);
     console_.endLine();
-    filter.removeBand(rows.rows(), low, high, words.replacement, width(), height());
+    counts_.changed =
+        filter.removeBand(rows.rows(), low, high, words.replacement, width(), height());
 }
 
 // The clean-up keeps a few rows of its own besides the raster.
 void ImageJob::runContourCleanUp() {
     try {
-        filter.cleanUpContours(rows.rows(), width(), height());
+        counts_.changed = filter.cleanUpContours(rows.rows(), width(), height());
     } catch (const std::bad_alloc&) {
         endRun(console_, {"Not enough memory to clean up the contours"});
     }
 }
 
 void ImageJob::runRedCast() {
-    filter.dampRedCast(rows.rows(), width(), height());
+    counts_.changed = filter.dampRedCast(rows.rows(), width(), height());
 }
 
 // The output takes its name only at the end of the tail; a run that stops before leaves the

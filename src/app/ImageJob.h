@@ -27,6 +27,14 @@ class ImageJob {
     uint32_t imageHeight() const { return file.ImageLength; }
     uint32_t stripCount() const { return file.NumberStripOffsets; }
 
+    // What the option's filter counted: for option 1 the pixels kept by each key, for the
+    // others the pixels it changed (option 3: made black) in changed.
+    struct FilterCounts {
+        std::array<uint64_t, PixelFilter::kKeys> kept{};
+        uint64_t changed = 0;
+    };
+    const FilterCounts& counts() const { return counts_; }
+
   private:
     // The filter parameter words, filled by an option's stage just before its filter runs;
     // the contour clean-up's passes take their keys and paint as constants of their own.
@@ -59,4 +67,5 @@ class ImageJob {
     TifFile file;
     PixelFilter filter;
     bool closesWithKeyWait_ = true;
+    FilterCounts counts_;
 };

@@ -1,21 +1,19 @@
 #include "app/JobRunner.h"
 
-#include <exception>
 #include <string>
 
 #include "app/ImageJob.h"
-#include "dialogue/RunEnded.h"
+
+int reportFailure(Console& console, const char* what) noexcept {
+    try {
+        console.errorLine(std::string("The run failed: ") + what);
+        console.errorLine("exiting program");
+    } catch (...) {
+        // Nothing is left to say it with; the status still tells.
+    }
+    return 1;
+}
 
 int exitStatusOfJob(Console& console) {
-    try {
-        ImageJob job(console);
-    } catch (const RunEnded&) {
-        return 1;
-    } catch (const std::exception& error) {
-        // The job's files are already let go of: an output not put in place is gone.
-        console.line(std::string("The run failed: ") + error.what());
-        console.line("exiting program");
-        return 1;
-    }
-    return 0;
+    return guardedRun(console, [&console] { ImageJob job(console); });
 }

@@ -11,6 +11,7 @@
 #include "platform/Platform.h"
 
 int main(int argc, char** argv) {
+    platform::reopenClosedStandardStreams();
     if (argc > 1) {
         return answerArguments(std::vector<std::string_view>(argv + 1, argv + argc), std::cout,
                                std::cerr);

@@ -26,24 +26,24 @@ std::string_view trimmed(std::string_view text) {
     return text.substr(first, text.find_last_not_of(kWhiteSpace) - first + 1);
 }
 
+bool hexPrefixed(std::string_view text) {
+    return text.starts_with("0x") || text.starts_with("0X");
+}
+
 std::string_view withoutPrefix(std::string_view text) {
     if (text.starts_with('#')) {
         return text.substr(1);
     }
-    if (text.starts_with("0x") || text.starts_with("0X")) {
-        return text.substr(2);
-    }
-    return text;
+    return hexPrefixed(text) ? text.substr(2) : text;
 }
 
-}  // namespace
+// The packed word 0x00RRGGBB, whose last six digits are the colour.
+bool isPackedWord(std::string_view text) {
+    return hexPrefixed(text) && text.size() == 2 + 2 + kDigits && text.substr(2, 2) == "00";
+}
 
-ColourAnswer ColourAnswer::of(std::string_view typed) {
-    std::string_view answer = trimmed(typed);
-    if (answer.empty() || answer == "0") {
-        return {Kind::NoColour, 0};
-    }
-    std::string_view digits = withoutPrefix(answer);
+// The word of the first six characters, when all are hex digits.
+ColourAnswer sixDigits(std::string_view digits) {
     if (digits.size() < kDigits) {
         return {};
     }
@@ -55,5 +55,20 @@ ColourAnswer ColourAnswer::of(std::string_view typed) {
         }
         word = word << 4 | static_cast<uint32_t>(value);
     }
-    return {Kind::Colour, word};
+    return {ColourAnswer::Kind::Colour, word};
+}
+
+}  // namespace
+
+ColourAnswer ColourAnswer::of(std::string_view typed) {
+    std::string_view answer = trimmed(typed);
+    if (answer.empty() || answer == "0") {
+        return {Kind::NoColour, 0};
+    }
+    return sixDigits(isPackedWord(answer) ? answer.substr(4) : withoutPrefix(answer));
+}
+
+ColourAnswer ColourAnswer::exactly(std::string_view given) {
+    std::string_view digits = isPackedWord(given) ? given.substr(4) : withoutPrefix(given);
+    return digits.size() == kDigits ? sixDigits(digits) : ColourAnswer{};
 }

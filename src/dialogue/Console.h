@@ -47,8 +47,14 @@ class Console {
     void sendErrorsTo(std::ostream& err, std::string prefix);
     void errorLine(std::string_view text);
     // What the user must know of an output that was written all the same (pages that still
-    // show the old colours, images copied unchanged). The dialogue shows it among the report.
-    void warningLine(std::string_view text) { line(text); }
+    // show the old colours, images copied unchanged). The dialogue shows it among the report;
+    // a command shows it with its errors, however quiet, or drops it when it writes no output.
+    void warningLine(std::string_view text) {
+        if (warningsShown_) {
+            errorLine(text);
+        }
+    }
+    void dropWarnings() { warningsShown_ = false; }
 
     // Skips white space, line ends included, then takes an optional sign and decimal digits.
     // When no number starts there, nothing is consumed and false is returned. A number
@@ -76,4 +82,5 @@ class Console {
     std::function<void()> keyWait_;
     Input input_;
     LineEditor nameEditor_;
+    bool warningsShown_ = true;
 };

@@ -64,6 +64,14 @@ VELSTRAM_VECTOR_VERSIONS void removeSpecks(const uint8_t* above, const uint8_t* 
     markers[width - 1] = 0;
 }
 
+VELSTRAM_VECTOR_VERSIONS uint32_t blackIn(const uint32_t* row, int32_t width) {
+    uint32_t black = 0;
+    for (int32_t c = 0; c < width; ++c) {
+        black += row[c] == kBlack ? 1 : 0;
+    }
+    return black;
+}
+
 // Whether a marker of the row lies in column c or next to it.
 uint8_t markerNear(const uint8_t* markers, int32_t c, int32_t width) {
     const uint8_t left = c > 0 ? markers[c - 1] : 0;
@@ -127,7 +135,8 @@ class ContourSweep {
         }
     }
 
-    void run() {
+    // Returns how many pixels are black afterwards.
+    uint64_t run() {
         mark(0);
         mark(1);
         for (int32_t r = 1; r <= height_ - 2; ++r) {
@@ -137,6 +146,7 @@ class ContourSweep {
         }
         finish(height_ - 2);
         finish(height_ - 1);
+        return black_;
     }
 
   private:
@@ -156,6 +166,7 @@ class ContourSweep {
         return r >= 1 && r <= height_ - 2 ? markers_[slot(r, 3)].data() : noMarkers_.data();
     }
 
+    // The finished row is counted while it is still in the cache.
     void finish(int32_t r) {
         if (r == 0 || r == height_ - 1) {
             thickenEdgeRow(markers(r == 0 ? 1 : r - 1), rows_[r], width_);
@@ -163,6 +174,7 @@ class ContourSweep {
             thickenMarkers(markers(r - 1), markers(r), markers(r + 1),
                            whiteAfter_[slot(r, 2)].data(), rows_[r], width_);
         }
+        black_ += blackIn(rows_[r], width_);
     }
 
     uint32_t* const* rows_;
@@ -172,18 +184,21 @@ class ContourSweep {
     std::array<std::vector<uint8_t>, 3> markers_;
     std::array<std::vector<uint8_t>, 2> whiteAfter_;
     std::vector<uint8_t> noMarkers_;
+    uint64_t black_ = 0;
 };
 
 }  // namespace
 
 // An image less than three pixels wide or high has no interior, so no specks and no
 // markers: the two paints together turn every coloured word black.
-void PixelFilter::cleanUpContours(uint32_t* const* rows, int32_t width, int32_t height) {
+uint64_t PixelFilter::cleanUpContours(uint32_t* const* rows, int32_t width, int32_t height) {
     if (width < 3 || height < 3) {
+        uint64_t black = 0;
         for (int32_t r = 0; r < height; ++r) {
             paintColoured(rows[r], width, kBlack);
+            black += blackIn(rows[r], width);
         }
-        return;
+        return black;
     }
-    ContourSweep(rows, width, height).run();
+    return ContourSweep(rows, width, height).run();
 }

@@ -86,6 +86,20 @@ void releaseClaim() {
     }
 }
 
+// A name that holds nothing: no file is held, and whatever appears there is another's.
+void claimFreeName(const std::string& place) {
+    releaseClaim();
+    std::memcpy(outputName, place.c_str(), place.size() + 1);
+    claimedDevice = 0;
+    claimedInode = 0;
+    claimedMode = 0;
+    claimedSize = 0;
+    claimedModified = {};
+    claimCreated = 0;
+    outputPlaced = 0;
+    hasClaim = 1;
+}
+
 extern "C" void onInterrupt([[maybe_unused]] int signal) {
     restoreTerminal();
     static_cast<void>(write(STDOUT_FILENO, "\n", 1));
@@ -253,7 +267,7 @@ bool seekTo(std::FILE* file, uint64_t offset) {
     return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 
-Claim claimOutput(const std::string& name, std::string& reason, bool replace) {
+Claim claimOutput(const std::string& name, std::string& reason, bool replace, bool reserve) {
     std::string place = placeOf(name);
     struct stat info {};
     if (place.size() >= sizeof outputName) {
@@ -271,10 +285,18 @@ Claim claimOutput(const std::string& name, std::string& reason, bool replace) {
         return Claim::Refused;
     }
     HeldInterrupts held;
-    int fd = open(place.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-    bool created = fd >= 0;
-    if (fd < 0 && errno == EEXIST) {
+    int fd = -1;
+    bool created = false;
+    if (reserve) {
+        fd = open(place.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        created = fd >= 0;
+    }
+    if (!created && (!reserve || errno == EEXIST)) {
         fd = open(place.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    }
+    if (fd < 0 && !reserve && errno == ENOENT && lstat(place.c_str(), &info) != 0) {
+        claimFreeName(place);
+        return Claim::Taken;
     }
     bool known = fd >= 0 && fstat(fd, &info) == 0;
     reason = systemReason(errno);
@@ -288,8 +310,7 @@ Claim claimOutput(const std::string& name, std::string& reason, bool replace) {
         }
         return claim;
     }
-    releaseClaim();
-    std::memcpy(outputName, place.c_str(), place.size() + 1);
+    claimFreeName(place);
     claimFd = fd;
     claimedDevice = info.st_dev;
     claimedInode = info.st_ino;
@@ -297,8 +318,6 @@ Claim claimOutput(const std::string& name, std::string& reason, bool replace) {
     claimedSize = info.st_size;
     claimedModified = info.st_mtim;
     claimCreated = created ? 1 : 0;
-    outputPlaced = 0;
-    hasClaim = 1;
     return claim;
 }
 
@@ -306,7 +325,7 @@ std::FILE* createOutput(std::string& reason) {
     HeldInterrupts held;
     int fd = hasClaim != 0 ? createTempFile() : -1;
     // What replaces a file that was there keeps that file's permissions.
-    if (fd >= 0 && claimCreated == 0) {
+    if (fd >= 0 && claimFd >= 0 && claimCreated == 0) {
         fchmod(fd, claimedMode & 07777);
     }
     std::FILE* file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
@@ -320,10 +339,13 @@ std::FILE* createOutput(std::string& reason) {
     return file;
 }
 
-Placement placeOutput(std::FILE* output) {
+Placement placeOutput(std::FILE* output, std::string& reason) {
     // Every byte has reached the file once the flush succeeds, so closing has nothing left to
-    // report.
-    if (std::fflush(output) != 0 || std::ferror(output) != 0 || flock(claimFd, LOCK_EX) != 0) {
+    // report. A name claimed while it held nothing has no file to lock: the link that puts
+    // the output there fails if another file took it.
+    if (std::fflush(output) != 0 || std::ferror(output) != 0 ||
+        (claimFd >= 0 && flock(claimFd, LOCK_EX) != 0)) {
+        reason = systemReason(errno);
         static_cast<void>(std::fclose(output));
         return Placement::Failed;
     }
@@ -331,6 +353,9 @@ Placement placeOutput(std::FILE* output) {
     {
         HeldInterrupts held;
         placement = putInPlace(fileno(output));
+        if (placement == Placement::Failed) {
+            reason = systemReason(errno);
+        }
         if (placement == Placement::Placed) {
             hasTempName = 0;
             outputPlaced = 1;
@@ -350,6 +375,15 @@ bool abandonOutput(std::FILE* output) {
     removeOwnEmptyFile();
     releaseClaim();
     return removed;
+}
+
+void reopenClosedStandardStreams() {
+    for (int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        // The lower ones are open by now, so the null device gets the number of this one.
+        if (fcntl(stream, F_GETFD) == -1 && errno == EBADF) {
+            static_cast<void>(open("/dev/null", stream == STDIN_FILENO ? O_RDONLY : O_WRONLY));
+        }
+    }
 }
 
 bool standardInputIsTerminal() {

@@ -170,18 +170,34 @@ bool seekTo(std::FILE* file, uint64_t offset) {
     return _fseeki64(file, static_cast<int64_t>(offset), SEEK_SET) == 0;
 }
 
-Claim claimOutput(const std::string& name, std::string& reason, bool replace) {
+Claim claimOutput(const std::string& name, std::string& reason, bool replace, bool reserve) {
     std::wstring wideName = typedName(name);
     if (isFolder(wideName, reason)) {
         return Claim::Refused;
     }
     constexpr DWORD kShared = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    HANDLE file = CreateFileW(wideName.c_str(), GENERIC_WRITE, kShared, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    bool created = file != INVALID_HANDLE_VALUE;
-    if (!created && GetLastError() == ERROR_FILE_EXISTS) {
+    HANDLE file = INVALID_HANDLE_VALUE;
+    bool created = false;
+    if (reserve) {
+        file = CreateFileW(wideName.c_str(), GENERIC_WRITE, kShared, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        created = file != INVALID_HANDLE_VALUE;
+    }
+    if (!created && (!reserve || GetLastError() == ERROR_FILE_EXISTS)) {
         file = CreateFileW(wideName.c_str(), GENERIC_WRITE, kShared, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    // A name that holds nothing is left so: the move that puts the output there fails if
+    // another file took it meanwhile.
+    if (file == INVALID_HANDLE_VALUE && !reserve && GetLastError() == ERROR_FILE_NOT_FOUND) {
+        InterlockedExchange(&hasClaim, 0);
+        outputName = wideName;
+        claimed = {};
+        InterlockedExchange(&claimCreated, 0);
+        replacing = false;
+        InterlockedExchange(&outputPlaced, 0);
+        InterlockedExchange(&hasClaim, 1);
+        return Claim::Taken;
     }
     if (file == INVALID_HANDLE_VALUE) {
         reason = systemReason(GetLastError());
@@ -225,9 +241,11 @@ std::FILE* createOutput(std::string& reason) {
 
 // A file that was there before is removed just before the move, as a move that never
 // replaces is the only one that cannot overwrite data.
-Placement placeOutput(std::FILE* output) {
+Placement placeOutput(std::FILE* output, std::string& reason) {
     bool written = std::fflush(output) == 0 && std::ferror(output) == 0;
+    int flushError = errno;
     if (std::fclose(output) != 0 || !written) {
+        reason = std::strerror(written ? errno : flushError);
         return Placement::Failed;
     }
     if (GetFileAttributesW(outputName.c_str()) != INVALID_FILE_ATTRIBUTES) {
@@ -241,7 +259,9 @@ Placement placeOutput(std::FILE* output) {
     SetFileAttributesW(tempName.c_str(), FILE_ATTRIBUTE_NORMAL);
     DWORD move = MOVEFILE_WRITE_THROUGH | (replacing ? MOVEFILE_REPLACE_EXISTING : 0);
     if (MoveFileExW(tempName.c_str(), outputName.c_str(), move) == 0) {
-        return GetLastError() == ERROR_ALREADY_EXISTS ? Placement::NameTaken : Placement::Failed;
+        DWORD error = GetLastError();
+        reason = systemReason(error);
+        return error == ERROR_ALREADY_EXISTS ? Placement::NameTaken : Placement::Failed;
     }
     InterlockedExchange(&hasTempName, 0);
     InterlockedExchange(&hasClaim, 0);
@@ -259,6 +279,22 @@ bool abandonOutput(std::FILE* output) {
     removeOwnEmptyFile();
     InterlockedExchange(&hasClaim, 0);
     return removed;
+}
+
+void reopenClosedStandardStreams() {
+    const struct {
+        DWORD handle;
+        std::FILE* stream;
+        const char* mode;
+    } streams[] = {{STD_INPUT_HANDLE, stdin, "r"},
+                   {STD_OUTPUT_HANDLE, stdout, "w"},
+                   {STD_ERROR_HANDLE, stderr, "w"}};
+    for (const auto& [handle, stream, mode] : streams) {
+        HANDLE standard = GetStdHandle(handle);
+        if (standard == nullptr || standard == INVALID_HANDLE_VALUE) {
+            static_cast<void>(std::freopen("NUL", mode, stream));
+        }
+    }
 }
 
 bool standardInputIsTerminal() {

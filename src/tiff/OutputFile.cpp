@@ -1,6 +1,7 @@
 #include "tiff/OutputFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <utility>
 
@@ -23,8 +24,8 @@ bool OutputFile::open(Console& console) {
     claimed_ = file_ != nullptr;
     if (file_ == nullptr) {
         failed_ = true;
-        console.line(cannotOpen(name));
-        console.line(reason);
+        console.errorLine(cannotOpen(name));
+        console.errorLine(reason);
         return false;
     }
     buffer_.resize(kBufferSize);
@@ -42,14 +43,15 @@ void OutputFile::askName(Console& console) {
     });
 }
 
-std::vector<std::string> OutputFile::claim(bool replace) {
+std::vector<std::string> OutputFile::claim(bool replace, bool reserve) {
     std::string reason;
-    switch (platform::claimOutput(name, reason, replace)) {
+    switch (platform::claimOutput(name, reason, replace, reserve)) {
         case platform::Claim::Taken:
             claimed_ = true;
             return {};
         case platform::Claim::HoldsData:
-            return {"**" + name + " already holds data and will not be written**"};
+            return {"**" + name + " already holds data and will not be written" +
+                    (reserve ? "**" : " without --replace**")};
         case platform::Claim::NotRegular:
             return {"**" + name + " is not a regular file and will not be written**"};
         case platform::Claim::Refused:
@@ -67,7 +69,7 @@ platform::Placement OutputFile::place() {
     if (!endStage()) {
         return platform::Placement::Failed;
     }
-    platform::Placement placement = platform::placeOutput(std::exchange(file_, nullptr));
+    platform::Placement placement = platform::placeOutput(std::exchange(file_, nullptr), failure_);
     claimed_ = placement != platform::Placement::Placed;
     return placement;
 }
@@ -86,6 +88,7 @@ void OutputFile::flush() {
     if (used_ > 0 && file_ != nullptr && !failed_ &&
         std::fwrite(buffer_.data(), 1, used_, file_) != used_) {
         failed_ = true;
+        failure_ = std::strerror(errno);  // NOLINT(concurrency-mt-unsafe): one thread
     }
     used_ = 0;
 }

@@ -24,8 +24,10 @@ class OutputFile {
 
     // Asks for the name until one is given that the output can be claimed under.
     void askName(Console& console);
-    // Claims name for the output; when it cannot be, returns the lines that say why.
-    std::vector<std::string> claim(bool replace);
+    // Claims name for the output, reserving it (as the prompt does) or not (as a command
+    // does, which names --replace when the name holds data); when it cannot be claimed,
+    // returns the lines that say why.
+    std::vector<std::string> claim(bool replace, bool reserve = true);
     // Starts a stage: the first creates the file written into, the others append to it. On
     // failure reports "**Cannot open" with the reason and returns false.
     bool open(Console& console);
@@ -33,6 +35,8 @@ class OutputFile {
     bool endStage();
     // Puts the complete output at its name.
     platform::Placement place();
+    // The system's reason for the last failed write or placement.
+    const std::string& failure() const { return failure_; }
     // Removes what a run that did not finish had written; false when that failed.
     bool discard();
 
@@ -56,4 +60,5 @@ class OutputFile {
     std::vector<uint8_t> buffer_;
     size_t used_ = 0;
     bool failed_ = true;
+    std::string failure_;
 };

@@ -11,7 +11,8 @@ TifFile::TifFile(Console& console) : console_(console) {
     output.askName(console);
 }
 
-// The names of an order were given at once, so a name that cannot be used ends the run.
+// The names of an order were given at once, so a name that cannot be used ends the run. Its
+// output name is not reserved: nothing appears there before the complete output.
 TifFile::TifFile(Console& console, const JobOrder& order)
     : settingsCopy(order.settings), console_(console) {
     input.name = order.input;
@@ -22,7 +23,7 @@ TifFile::TifFile(Console& console, const JobOrder& order)
     }
     if (order.writes()) {
         output.name = order.output;
-        for (const std::string& line : output.claim(order.replace)) {
+        for (const std::string& line : output.claim(order.replace, false)) {
             console_.errorLine(line);
         }
         if (!output.claimed()) {
@@ -61,7 +62,13 @@ void TifFile::closeOutput() {
 }
 
 void TifFile::failWrite() {
-    fail("Writing the output file " + output.name + " failed; " +
+    failOutput("Writing the output file " + output.name + " failed");
+}
+
+// The system's reason comes first: discarding may fail for a reason of its own.
+void TifFile::failOutput(const std::string& what) {
+    const std::string reason = output.failure().empty() ? "" : ": " + output.failure();
+    fail(what + reason + "; " +
          (output.discard() ? "nothing was written" : "what was written could not be removed"));
 }
 
@@ -77,6 +84,6 @@ void TifFile::placeOutput() {
         case platform::Placement::NameTaken:
             fail("Another file now holds the name " + output.name + "; nothing was written");
         case platform::Placement::Failed:
-            failWrite();
+            failOutput("The output could not be put in place as " + output.name);
     }
 }

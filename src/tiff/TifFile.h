@@ -100,6 +100,7 @@ class TifFile {
     void openOutput();
     void closeOutput();
     [[noreturn]] void failWrite();
+    [[noreturn]] void failOutput(const std::string& what);
     void placeOutput();
     void checkInputIntact();
     [[noreturn]] void fail(std::string_view reason);
