@@ -48,7 +48,7 @@ bool isRegularFile(const std::string& name) {
 
 FileStamp stampOf(std::FILE* file) {
     struct stat info {};
-    return fstat(fileno(file), &info) == 0 ? FileStamp{info.st_size, info.st_mtim.tv_nsec}
+    return fstat(fileno(file), &info) == 0 ? FileStamp{0, 0, info.st_size, info.st_mtim.tv_nsec, 0, 0}
                                            : FileStamp{};
 }
 

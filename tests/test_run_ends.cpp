@@ -174,9 +174,10 @@ TEST(RunEnds, OfTwoRunsGivenOneOutputNameOneSucceeds) {
     }
 }
 
-// A file renamed over the held input is never read; the held file rewritten stops the run,
-// cut short as soon as the strips are read, on a line after their marks' line. A console
-// whose reader has gone, a file size limit and an exception are failures like others.
+// A file renamed over the held input is never read; the held file rewritten, even with its
+// modification time set back, stops the run, cut short as soon as the strips are read, on a
+// line after their marks' line. A console whose reader has gone, a file size limit and an
+// exception are failures like others.
 TEST(RunEnds, ChangedInputBrokenConsoleSizeLimitAndExceptionEndAsTheOutputStands) {
     const fs::path folder = scratch("changes");
     const fs::path input = folder / "in.tif", output = folder / "out.tif";
@@ -190,6 +191,13 @@ TEST(RunEnds, ChangedInputBrokenConsoleSizeLimitAndExceptionEndAsTheOutputStands
          kClosing},
         {[&](Process&) { fs::resize_file(input, image.size() + 1); }, 1,
          "The input file " + input.string() + " was changed during the run; nothing was written\n"},
+        // Rewritten in place at its size, its modification time set back (rsync --inplace -t).
+        {[&](Process&) {
+             const auto modified = fs::last_write_time(input);
+             writeBytes(input, makeImage(300, 200, false));
+             fs::last_write_time(input, modified);
+         },
+         1, "The input file " + input.string() + " was changed during the run; nothing was written\n"},
         {[&](Process&) { fs::resize_file(input, image.size() - 1); }, 1,
          "moment.\n\n\nThe input file " + input.string() +
              " ended early; it changed while it was read\n"},

@@ -9,12 +9,26 @@
 // Everything that differs between operating systems lives behind these few calls.
 namespace platform {
 
-// What the system records of an open file's content, to tell whether it changed.
+// What the system records of an open file, to tell whether it changed: which file it is (the
+// device and the file number), its size, its modification and change times in nanoseconds,
+// and its number of links. The change time cannot be set back, so a rewrite that restores the
+// modification time still shows.
 struct FileStamp {
+    uint64_t device = 0;
+    uint64_t file = 0;
     int64_t size = -1;
     int64_t modifiedNs = 0;
-    bool operator==(const FileStamp&) const = default;
+    int64_t changedNs = 0;
+    uint64_t links = 0;
 };
+
+// Whether a file stamped then and now still holds what it held. A link added or removed (another
+// file renamed over its name, say) moves the change time too, and leaves the content as it was.
+inline bool sameContent(const FileStamp& then, const FileStamp& now) {
+    return then.size >= 0 && then.device == now.device && then.file == now.file &&
+           then.size == now.size && then.modifiedNs == now.modifiedNs &&
+           (then.changedNs == now.changedNs || then.links != now.links);
+}
 
 // Opens an existing regular file by its name exactly as the user typed it, for reading. A
 // pipe, a device or a socket is refused without waiting for a writer. On failure returns

@@ -113,6 +113,10 @@ extern "C" void onInterrupt([[maybe_unused]] int signal) {
     _exit(1);
 }
 
+int64_t nanoseconds(const struct timespec& time) {
+    return static_cast<int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
 std::string systemReason(int error) {
     return std::strerror(error);  // NOLINT(concurrency-mt-unsafe): one thread
 }
@@ -259,8 +263,9 @@ FileStamp stampOf(std::FILE* file) {
     if (fstat(fileno(file), &info) != 0) {
         return {};
     }
-    return {static_cast<int64_t>(info.st_size),
-            static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+    return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
+            static_cast<int64_t>(info.st_size), nanoseconds(info.st_mtim), nanoseconds(info.st_ctim),
+            static_cast<uint64_t>(info.st_nlink)};
 }
 
 bool seekTo(std::FILE* file, uint64_t offset) {

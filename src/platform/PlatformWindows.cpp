@@ -160,7 +160,7 @@ FileStamp stampOf(std::FILE* file) {
     if (_fstat64(_fileno(file), &info) != 0) {
         return {};
     }
-    return {info.st_size, static_cast<int64_t>(info.st_mtime) * 1000000000};
+    return {0, 0, info.st_size, static_cast<int64_t>(info.st_mtime) * 1000000000, 0, 0};
 }
 
 bool seekTo(std::FILE* file, uint64_t offset) {
