@@ -103,23 +103,10 @@ RunResult runProgram(const std::string& typed, const std::string& arguments) {
     return {text(out), WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text(errors)};
 }
 
-// The Windows build reads redirected input in code page 1252 (scripts/test-windows.sh sets
-// Wine's locale so), where a Latin-1 letter is one byte.
+// The Windows build reads redirected input in UTF-8, as it reads its arguments.
 std::string typedPath(const fs::path& file) {
-    if (!windowsBuild()) {
-        return file.string();
-    }
-    std::string utf8 = "Z:" + fs::absolute(file).string();
-    std::string typed;
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        auto lead = static_cast<unsigned char>(utf8[i]);
-        if ((lead == 0xC2 || lead == 0xC3) && i + 1 < utf8.size()) {
-            typed.push_back(static_cast<char>((lead & 0x03) << 6 | (utf8[++i] & 0x3F)));
-        } else {
-            typed.push_back(utf8[i] == '/' ? '\\' : utf8[i]);
-        }
-    }
-    return typed;
+    return windowsBuild() ? replaceAll("Z:" + fs::absolute(file).string(), "/", "\\")
+                          : file.string();
 }
 
 FileRun runFile(const fs::path& input, const std::string& settings, bool asProcess) {
