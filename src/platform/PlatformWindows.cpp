@@ -107,8 +107,8 @@ class ConsoleText : public std::streambuf {
         std::wstring text = wide(pending_.substr(0, whole));
         pending_.erase(0, whole);
         DWORD written = 0;
-        return text.empty() || WriteConsoleW(console_, text.data(),
-                                             static_cast<DWORD>(text.size()), &written, nullptr)
+        return text.empty() || WriteConsoleW(console_, text.data(), static_cast<DWORD>(text.size()),
+                                             &written, nullptr)
                    ? 0
                    : -1;
     }
@@ -167,12 +167,14 @@ std::string systemReason(DWORD error) {
 BY_HANDLE_FILE_INFORMATION claimed{};
 
 // A sharing violation on opening means that another program (another run, say) holds the
-// file open in a way that this open cannot share.
-std::string openReason(DWORD error) {
+// file open in a way that this open cannot share: for reading, open for writing; for
+// writing, open at all without sharing it for writing.
+std::string openReason(DWORD error, bool writing) {
     switch (error) {
         case ERROR_SHARING_VIOLATION:
         case ERROR_LOCK_VIOLATION:
-            return "Another program holds the file open for writing";
+            return writing ? "Another program holds the file open and keeps it from being written"
+                           : "Another program holds the file open for writing";
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
             return std::strerror(ENOENT);
@@ -186,11 +188,11 @@ std::string openReason(DWORD error) {
 // Opening without access reads what the system records of a file while any other program
 // has it open, however it shares it.
 bool recordOf(const std::wstring& name, BY_HANDLE_FILE_INFORMATION& record, bool& disk) {
-    HANDLE file = name.empty() ? INVALID_HANDLE_VALUE
-                               : CreateFileW(name.c_str(), 0,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                             nullptr);
+    HANDLE file =
+        name.empty()
+            ? INVALID_HANDLE_VALUE
+            : CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -222,8 +224,7 @@ bool stillClaimed() {
     BY_HANDLE_FILE_INFORMATION now{};
     bool disk = false;
     return recordOf(outputName, now, disk) && sameRecord(now, claimed) &&
-           now.nFileSizeHigh == claimed.nFileSizeHigh &&
-           now.nFileSizeLow == claimed.nFileSizeLow &&
+           now.nFileSizeHigh == claimed.nFileSizeHigh && now.nFileSizeLow == claimed.nFileSizeLow &&
            CompareFileTime(&now.ftLastWriteTime, &claimed.ftLastWriteTime) == 0;
 }
 
@@ -242,8 +243,8 @@ bool removeOwnEmptyFile() {
         return true;
     }
     FILE_DISPOSITION_INFO dispose{TRUE};
-    bool removed = SetFileInformationByHandle(claimHandle, FileDispositionInfo, &dispose,
-                                              sizeof dispose) != 0;
+    bool removed =
+        SetFileInformationByHandle(claimHandle, FileDispositionInfo, &dispose, sizeof dispose) != 0;
     InterlockedExchange(&claimCreated, 0);
     return removed;
 }
@@ -300,10 +301,10 @@ Placement putInPlace() {
     }
     releaseClaim();
     SetFileAttributesW(tempName.c_str(), FILE_ATTRIBUTE_NORMAL);
-    bool moved = replace ? ReplaceFileW(outputName.c_str(), tempName.c_str(), nullptr,
-                                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
-                         : MoveFileExW(tempName.c_str(), outputName.c_str(),
-                                       MOVEFILE_WRITE_THROUGH) != 0;
+    bool moved =
+        replace ? ReplaceFileW(outputName.c_str(), tempName.c_str(), nullptr,
+                               REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
+                : MoveFileExW(tempName.c_str(), outputName.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
     if (moved) {
         return Placement::Placed;
     }
@@ -320,12 +321,12 @@ std::FILE* openRegularFile(const std::string& name, std::string& reason) {
         return nullptr;
     }
     // Shared for reading only, the file can be neither rewritten nor replaced during the run.
-    HANDLE handle = wideName.empty() ? INVALID_HANDLE_VALUE
-                                     : CreateFileW(wideName.c_str(), GENERIC_READ,
-                                                   FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = wideName.empty()
+                        ? INVALID_HANDLE_VALUE
+                        : CreateFileW(wideName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        reason = openReason(wideName.empty() ? ERROR_FILE_NOT_FOUND : GetLastError());
+        reason = openReason(wideName.empty() ? ERROR_FILE_NOT_FOUND : GetLastError(), false);
         return nullptr;
     }
     if (GetFileType(handle) != FILE_TYPE_DISK) {
@@ -416,7 +417,7 @@ Claim claimOutput(const std::string& name, std::string& reason, bool replace, bo
     }
     bool free = file == INVALID_HANDLE_VALUE && !reserve && GetLastError() == ERROR_FILE_NOT_FOUND;
     if (file == INVALID_HANDLE_VALUE && !free) {
-        reason = openReason(GetLastError());
+        reason = openReason(GetLastError(), true);
         return Claim::Refused;
     }
     if (file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info) == 0) {
