@@ -303,9 +303,12 @@ TEST(RunEnds, NextRunRemovesOnlyTheLeftOversOfEndedRunsForItsName) {
     writeBytes(folder / dead, {'p'});
     const int held = open((folder / kept[1]).c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(flock(held, LOCK_EX), 0);
-    Process run = start({}, {}, {"--red-cast", (folder / "in.tif").string(), (folder / "out.tif").string()});
+    // Bare names, in the folder: the output's folder is the working one.
+    Process run = start({}, {}, {"--red-cast", "in.tif", "out.tif"},
+                        [&] { static_cast<void>(chdir(folder.c_str())); });
     EXPECT_EQ(finish(run), 0) << run.transcript;
     close(held);
+    EXPECT_TRUE(fs::exists(folder / "out.tif"));
     EXPECT_FALSE(fs::exists(folder / dead));
     for (const std::string& file : kept) {
         EXPECT_TRUE(fs::exists(folder / file)) << file;
