@@ -2,6 +2,9 @@
 // whole output, and exit status 0 means the latter.
 
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -261,5 +264,62 @@ TEST(RunEnds, CommandLineRunsUnderLimitsOrWithoutStandardStreamsEndAsTheOutputSt
         const bool written = status == 0 && arguments == filter;
         EXPECT_TRUE(readBytes(output) == (written ? complete : Bytes{}));
         EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), written ? 2 : 1);
+    }
+}
+
+// The hidden files of runs killed while writing a name go with the next run that writes it;
+// those of a live run (one whose number exists, or that holds the file's lock) and those of
+// other names stay.
+TEST(RunEnds, NextRunRemovesOnlyTheLeftOversOfEndedRunsForItsName) {
+    const fs::path folder = scratch("leftovers");
+    writeBytes(folder / "in.tif", makeImage(30, 20, true));
+    const std::string dead = ".out.tif.velstram-2147483646.tmp";
+    const std::string kept[] = {".out.tif.velstram-" + std::to_string(getpid()) + ".tmp",
+                                ".out.tif.velstram-2147483645.tmp", ".in.tif.velstram-2147483646.tmp",
+                                ".out.tif.velstram-2147483646x.tmp"};
+    for (const std::string& file : kept) {
+        writeBytes(folder / file, {'p'});
+    }
+    writeBytes(folder / dead, {'p'});
+    const int held = open((folder / kept[1]).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+    // Bare names, in the folder: the output's folder is the working one.
+    Process run = start({}, {}, {"--red-cast", "in.tif", "out.tif"},
+                        [&] { static_cast<void>(chdir(folder.c_str())); });
+    EXPECT_EQ(finish(run), 0) << run.transcript;
+    close(held);
+    EXPECT_TRUE(fs::exists(folder / "out.tif"));
+    EXPECT_FALSE(fs::exists(folder / dead));
+    for (const std::string& file : kept) {
+        EXPECT_TRUE(fs::exists(folder / file)) << file;
+    }
+}
+
+// Where /proc is not mounted the output still takes a free name, and replaces a file.
+TEST(RunEnds, WithoutProcTheOutputIsPutInPlace) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs a mount namespace of its own";
+    }
+    const fs::path folder = scratch("noproc");
+    const fs::path input = folder / "in.tif", output = folder / "out.tif";
+    writeBytes(input, makeImage(300, 200, true));
+    const std::vector<std::string> filter = {"--replace", "--red-cast", input.string(), output.string()};
+    Process whole = start({}, {}, filter);
+    ASSERT_EQ(finish(whole), 0) << whole.transcript;
+    const Bytes complete = readBytes(output);
+    const auto withoutProc = [] {
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            umount2("/proc", MNT_DETACH) != 0) {
+            _exit(99);
+        }
+    };
+    for (bool present : {false, true}) {
+        if (!present) {
+            fs::remove(output);
+        }
+        Process run = start({}, {}, filter, withoutProc);
+        EXPECT_EQ(finish(run), 0) << run.transcript;
+        EXPECT_TRUE(readBytes(output) == complete);
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 2);
     }
 }

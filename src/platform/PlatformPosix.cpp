@@ -2,6 +2,7 @@
 
 #include "platform/KeyPress.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -10,10 +11,12 @@
 #include <termios.h>
 #include <unistd.h>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 namespace platform {
 namespace {
@@ -160,11 +163,41 @@ bool nameTempFile() {
     return true;
 }
 
+// How an unnamed file being written gets its name: through its descriptor, or through the
+// process's view of it under /proc. Which one the system allows is found when the file is
+// created, so that a system that allows neither (an older kernel without /proc mounted) gets
+// the named kind from the start instead of failing once the work is done.
+enum class UnnamedLink { Descriptor, ProcView };
+UnnamedLink unnamedLink = UnnamedLink::Descriptor;
+
+// A link never replaces what a name holds.
+bool linkUnnamed(int fd, const char* name) {
+    if (unnamedLink == UnnamedLink::Descriptor) {
+        return linkat(fd, "", AT_FDCWD, name, AT_EMPTY_PATH) == 0;
+    }
+    std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name, AT_SYMLINK_FOLLOW) == 0;
+}
+
+// A link to the folder's own "." is refused as existing only once the system has allowed the
+// link itself, and it creates nothing either way.
+bool canLinkUnnamed(int fd, UnnamedLink how) {
+    unnamedLink = how;
+    std::string folderItself = folderOf(outputName) + "/.";
+    return !linkUnnamed(fd, folderItself.c_str()) && errno == EEXIST;
+}
+
 int createTempFile() {
 #ifdef O_TMPFILE
     int unnamed = open(folderOf(outputName).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (unnamed >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
-        return unnamed;
+    if (unnamed >= 0) {
+        if (canLinkUnnamed(unnamed, UnnamedLink::Descriptor) ||
+            canLinkUnnamed(unnamed, UnnamedLink::ProcView)) {
+            return unnamed;
+        }
+        close(unnamed);
+    } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        return -1;
     }
 #endif
     if (!nameTempFile()) {
@@ -175,11 +208,44 @@ int createTempFile() {
     return fd;
 }
 
-// An unnamed file gets its name by a link from the process's own view of it, which never
-// replaces what a name holds.
-bool linkUnnamed(int fd, const char* name) {
-    std::string self = "/proc/self/fd/" + std::to_string(fd);
-    return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name, AT_SYMLINK_FOLLOW) == 0;
+// Whether a hidden file beside the output is one that an ended run left: its process has gone
+// (or it bears this process's number, and this process has not made its own yet), and no
+// process holds its lock. The lock guards a live run that another PID namespace hides.
+bool isLeftOver(int folder, const char* file, std::string_view number) {
+    pid_t pid = 0;
+    const char* end = number.data() + number.size();
+    if (number.empty() || std::from_chars(number.data(), end, pid).ptr != end || pid <= 0 ||
+        (pid != getpid() && (kill(pid, 0) == 0 || errno != ESRCH))) {
+        return false;
+    }
+    int fd = openat(folder, file, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    struct stat info {};
+    bool unheld = fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                  flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (fd >= 0) {
+        close(fd);
+    }
+    return unheld;
+}
+
+// The hidden files that killed runs left while writing this output name are removed by the
+// next run that writes it.
+void removeLeftOvers() {
+    std::string name = outputName;
+    std::string prefix = "." + name.substr(name.find_last_of('/') + 1) + ".velstram-";
+    DIR* folder = opendir(folderOf(name).c_str());
+    if (folder == nullptr) {
+        return;
+    }
+    while (const dirent* entry = readdir(folder)) {
+        std::string_view file = entry->d_name;
+        if (file.starts_with(prefix) && file.ends_with(".tmp") &&
+            isLeftOver(dirfd(folder), entry->d_name,
+                       file.substr(prefix.size(), file.size() - prefix.size() - 4))) {
+            unlinkat(dirfd(folder), entry->d_name, 0);
+        }
+    }
+    closedir(folder);
 }
 
 // Runs with the claim's lock held and the interrupts held back. The empty file that this
@@ -328,7 +394,14 @@ Claim claimOutput(const std::string& name, std::string& reason, bool replace, bo
 
 std::FILE* createOutput(std::string& reason) {
     HeldInterrupts held;
+    if (hasClaim != 0) {
+        removeLeftOvers();
+    }
     int fd = hasClaim != 0 ? createTempFile() : -1;
+    // Held while this run lives, so that no other run takes the file for a left-over.
+    if (fd >= 0) {
+        flock(fd, LOCK_EX | LOCK_NB);
+    }
     // What replaces a file that was there keeps that file's permissions.
     if (fd >= 0 && claimFd >= 0 && claimCreated == 0) {
         fchmod(fd, claimedMode & 07777);
