@@ -1,4 +1,5 @@
 #include "platform/LineEditor.h"
+#include "platform/Narrow.h"
 #include "platform/Platform.h"
 
 #include <conio.h>
@@ -42,7 +43,7 @@ std::wstring wide(const std::string& text) {
     if (text.empty() || text.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
         return {};
     }
-    auto length = static_cast<int>(text.size());
+    auto length = narrow<int>(text.size());
     int needed = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
     if (needed <= 0) {
         return {};
@@ -56,7 +57,7 @@ std::string utf8(const std::wstring& text) {
     if (text.empty() || text.size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
         return {};
     }
-    auto length = static_cast<int>(text.size());
+    auto length = narrow<int>(text.size());
     int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
     if (needed <= 0) {
         return {};
@@ -99,7 +100,7 @@ class ConsoleText : public std::streambuf {
         return c == '\n' && sync() != 0 ? traits_type::eof() : c;
     }
     std::streamsize xsputn(const char* text, std::streamsize count) override {
-        pending_.append(text, static_cast<size_t>(count));
+        pending_.append(text, narrow<size_t>(count));
         return pending_.find('\n') != std::string::npos && sync() != 0 ? 0 : count;
     }
     int sync() override {
@@ -107,7 +108,7 @@ class ConsoleText : public std::streambuf {
         std::wstring text = wide(pending_.substr(0, whole));
         pending_.erase(0, whole);
         DWORD written = 0;
-        return text.empty() || WriteConsoleW(console_, text.data(), static_cast<DWORD>(text.size()),
+        return text.empty() || WriteConsoleW(console_, text.data(), narrow<DWORD>(text.size()),
                                              &written, nullptr)
                    ? 0
                    : -1;
@@ -357,7 +358,7 @@ int64_t nanoseconds(int64_t fileTime) {
 }
 
 int64_t fileTimeOf(const FILETIME& time) {
-    return static_cast<int64_t>(uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime);
+    return narrow<int64_t>(uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime);
 }
 
 }  // namespace
@@ -375,7 +376,7 @@ FileStamp stampOf(std::FILE* file) {
         GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) != 0;
     return {info.dwVolumeSerialNumber,
             uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow,
-            static_cast<int64_t>(uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow),
+            narrow<int64_t>(uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow),
             nanoseconds(fileTimeOf(info.ftLastWriteTime)),
             changeKnown ? nanoseconds(basic.ChangeTime.QuadPart) : 0,
             info.nNumberOfLinks};
@@ -583,10 +584,10 @@ bool startLineEditor() {
 
 std::optional<std::string> editLine() {
     std::wstring line;
-    wchar_t chunk[256];
+    constexpr DWORD kChunk = 256;
+    wchar_t chunk[kChunk];
     DWORD got = 0;
-    while (ReadConsoleW(GetStdHandle(STD_INPUT_HANDLE), chunk, std::size(chunk), &got, nullptr) !=
-               0 &&
+    while (ReadConsoleW(GetStdHandle(STD_INPUT_HANDLE), chunk, kChunk, &got, nullptr) != 0 &&
            got > 0) {
         line.append(chunk, got);
         if (line.back() == L'\n') {
