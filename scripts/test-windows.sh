@@ -21,8 +21,7 @@ echo "== Wine prefix"
 export WINEPREFIX
 WINEPREFIX=$(mktemp -d)
 export WINEDEBUG=-all
-# Wine takes its ANSI code page from the locale; this one gives 1252, which the tests
-# type names outside ASCII in.
+# Wine decodes the arguments it passes on by the locale; the tests write them in UTF-8.
 export LC_ALL=C.UTF-8
 # No Mono or Gecko: their install prompts would wait for a user who is not there.
 export WINEDLLOVERRIDES="mscoree,mshtml="

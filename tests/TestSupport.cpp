@@ -83,18 +83,28 @@ RunResult runJob(const std::string& typed) {
     return {out.str(), status, ""};
 }
 
+std::string programCommand() {
+    const char* runner = std::getenv("VELSTRAM_RUNNER");
+    const char* binary = std::getenv("VELSTRAM_PROGRAM");
+    return std::string(runner ? runner : "") + " \"" + (binary ? binary : VELSTRAM_BINARY) + "\" ";
+}
+
+std::pair<int, int> runTogether(const std::string& first, const std::string& second) {
+    const std::string quiet = " </dev/null >/dev/null 2>&1";
+    const std::string both = programCommand() + first + quiet + " & " + programCommand() + second +
+                             quiet + "; s=$?; wait $!; exit $(($? * 16 + s))";
+    const int raw = std::system(both.c_str());
+    return {WEXITSTATUS(raw) / 16, WEXITSTATUS(raw) % 16};
+}
+
 RunResult runProgram(const std::string& typed, const std::string& arguments) {
     const fs::path in = runFolder() / "typed.txt";
     const fs::path out = runFolder() / "transcript.txt";
     const fs::path errors = runFolder() / "errors.txt";
     std::ofstream(in, std::ios::binary)
         << (windowsBuild() ? replaceAll(typed, "\n", "\r\n") : typed);
-    const char* runner = std::getenv("VELSTRAM_RUNNER");
-    const char* binary = std::getenv("VELSTRAM_PROGRAM");
-    std::string command = std::string(runner ? runner : "") + " \"" +
-                          (binary ? binary : VELSTRAM_BINARY) + "\" " + arguments + " < \"" +
-                          in.string() + "\" > \"" + out.string() + "\" 2> \"" + errors.string() +
-                          "\"";
+    std::string command = programCommand() + arguments + " < \"" + in.string() + "\" > \"" +
+                          out.string() + "\" 2> \"" + errors.string() + "\"";
     int raw = std::system(command.c_str());
     auto text = [](const fs::path& file) {
         Bytes bytes = readBytes(file);
@@ -103,23 +113,29 @@ RunResult runProgram(const std::string& typed, const std::string& arguments) {
     return {text(out), WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text(errors)};
 }
 
-// The Windows build reads redirected input in code page 1252 (scripts/test-windows.sh sets
-// Wine's locale so), where a Latin-1 letter is one byte.
+// The Windows build reads redirected input in UTF-8, as it reads its arguments.
 std::string typedPath(const fs::path& file) {
-    if (!windowsBuild()) {
-        return file.string();
+    return windowsBuild() ? replaceAll("Z:" + fs::absolute(file).string(), "/", "\\")
+                          : file.string();
+}
+
+Bytes makeImage(uint32_t width, uint32_t height, bool directoryFirst) {
+    const uint32_t pixels = width * height * 3;
+    const uint32_t directory = directoryFirst ? 8 : 8 + pixels, strip = directoryFirst ? 62 : 8;
+    Bytes tiff(8 + 54 + pixels);
+    put(tiff, 0, 0x002A4949);
+    put(tiff, 4, directory);
+    put(tiff, directory, 4, 2);
+    const uint32_t entries[4][2] = {{256, width}, {257, height}, {273, strip}, {279, pixels}};
+    for (size_t e = 0; e < 4; ++e) {
+        put(tiff, directory + 2 + 12 * e, entries[e][0] | 4U << 16);
+        put(tiff, directory + 6 + 12 * e, 1);
+        put(tiff, directory + 10 + 12 * e, entries[e][1]);
     }
-    std::string utf8 = "Z:" + fs::absolute(file).string();
-    std::string typed;
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        auto lead = static_cast<unsigned char>(utf8[i]);
-        if ((lead == 0xC2 || lead == 0xC3) && i + 1 < utf8.size()) {
-            typed.push_back(static_cast<char>((lead & 0x03) << 6 | (utf8[++i] & 0x3F)));
-        } else {
-            typed.push_back(utf8[i] == '/' ? '\\' : utf8[i]);
-        }
+    for (uint32_t i = 0; i < pixels; ++i) {
+        tiff[strip + i] = static_cast<uint8_t>(i * 7 + i / 4099);
     }
-    return typed;
+    return tiff;
 }
 
 FileRun runFile(const fs::path& input, const std::string& settings, bool asProcess) {

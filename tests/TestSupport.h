@@ -41,6 +41,12 @@ RunResult runJob(const std::string& typed);
 // which gets CR LF lines and paths as Windows writes them (typedPath).
 RunResult runProgram(const std::string& typed, const std::string& arguments = "");
 std::string typedPath(const fs::path& file);
+// The runner and the program, ready for its arguments.
+std::string programCommand();
+// Two runs of the program started together, each with its arguments; their statuses.
+std::pair<int, int> runTogether(const std::string& first, const std::string& second);
+// An uncompressed RGB image in one strip, its directory in front of the pixels or after them.
+Bytes makeImage(uint32_t width, uint32_t height, bool directoryFirst);
 
 // One file through a run: the report after the last prompt, the status and the output;
 // the input must come through unchanged.

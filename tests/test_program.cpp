@@ -1,5 +1,7 @@
 // The built program as users run it: answers piped in, files on disk, exit status.
 
+#include <sys/wait.h>
+
 #include "FilterModels.h"
 
 using namespace testing_support;
@@ -212,15 +214,95 @@ TEST(ProgramRun, CuresNameTheUsersFilesQuotedForTheShell) {
         << result.transcript;
 }
 
-// Map sheets are named after places: a name with letters outside ASCII must reach the file
-// system as the name the user typed, on Windows too.
+// Map sheets are named after places, in their own language: such a name, typed at the prompt
+// or given as an argument, reaches the file system as the user wrote it, and each message
+// quotes it so, on Windows too.
 TEST(ProgramRun, LettersOutsideAsciiNameTheFilesTheUserMeant) {
     const fs::path folder = scratch("names");
     const Bytes input = readBytes(fixture("pillow.tif"));
-    writeBytes(folder / "Blatt Nürnberg-Süd.tif", input);
-    RunResult result = runProgram("4\n\n" + typedPath(folder / "Blatt Nürnberg-Süd.tif") + "\n" +
-                                  typedPath(folder / "gefärbt ß é.tif") + "\n");
-    EXPECT_EQ(result.status, 0) << result.transcript;
-    EXPECT_TRUE(readBytes(folder / "gefärbt ß é.tif") ==
-                models::filteredFile(input, models::redCast));
+    const Bytes filtered = models::filteredFile(input, models::redCast);
+    const std::pair<fs::path, fs::path> names[] = {
+        {folder / "Blatt Nürnberg-Süd.tif", folder / "gefärbt ß é.tif"},
+        {folder / "地図 Übersicht.tif", folder / "出力 ä.tif"}};
+    for (const auto& [sheet, output] : names) {
+        writeBytes(sheet, input);
+        const std::string in = typedPath(sheet), out = typedPath(output);
+        const std::string typed = "4\n\n" + in + "\n" + out + "\n";
+        RunResult first = runProgram(typed);
+        EXPECT_EQ(first.status, 0) << first.transcript;
+        EXPECT_TRUE(readBytes(output) == filtered) << out;
+        RunResult again = runProgram(typed);
+        EXPECT_NE(
+            again.transcript.find("**" + out + " already holds data and will not be written**"),
+            std::string::npos)
+            << again.transcript;
+        const std::string arguments = "--red-cast '" + in + "' '" + out + "'";
+        RunResult refused = runProgram("", arguments);
+        EXPECT_EQ(refused.errors, "velstram: " + in + ": **" + out +
+                                      " already holds data and will not be written without "
+                                      "--replace**\nvelstram: " +
+                                      in + ": exiting program\n");
+        fs::remove(output);
+        RunResult given = runProgram("", arguments);
+        EXPECT_EQ(given.status, 0) << given.errors;
+        EXPECT_EQ(given.transcript.substr(0, in.size() + out.size() + 6), in + " -> " + out + ": ");
+        EXPECT_TRUE(readBytes(output) == filtered) << out;
+    }
+}
+
+// Of two runs started together on one output name, at most one succeeds, and the name holds
+// the whole output of one that did; with --replace, the file there before is replaced whole.
+TEST(ProgramRun, OfTwoRunsOnOneOutputNameAtMostOneSucceeds) {
+    const fs::path folder = scratch("two runs");
+    const Bytes images[] = {makeImage(900, 900, true), makeImage(900, 900, false)};
+    const Bytes outputs[] = {models::filteredFile(images[0], models::redCast),
+                             models::filteredFile(images[1], models::redCast)};
+    writeBytes(folder / "a.tif", images[0]);
+    writeBytes(folder / "b.tif", images[1]);
+    const std::string out = " '" + typedPath(folder / "out ä.tif") + "'";
+    for (const std::string option : {"-q --red-cast ", "-q --replace --red-cast "}) {
+        for (int round = 0; round < 2; ++round) {
+            writeBytes(folder / "out ä.tif", images[0]);
+            if (option.find("replace") == std::string::npos) {
+                fs::remove(folder / "out ä.tif");
+            }
+            const auto [a, b] = runTogether(option + "'" + typedPath(folder / "a.tif") + "'" + out,
+                                            option + "'" + typedPath(folder / "b.tif") + "'" + out);
+            const Bytes left = readBytes(folder / "out ä.tif");
+            EXPECT_TRUE((a == 0 && left == outputs[0]) || (b == 0 && left == outputs[1]))
+                << option << a << " " << b;
+            EXPECT_TRUE(option.find("replace") != std::string::npos || a + b == 1) << a << b;
+            EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 3);
+        }
+    }
+}
+
+// On Windows a file that a run holds is shared for reading only: a run that would write it
+// meanwhile is refused, and told why. The first run holds its input while it waits for the
+// output's name.
+TEST(ProgramRun, AFileAnotherRunHoldsIsRefusedWithTheReason) {
+    if (std::getenv("VELSTRAM_WINDOWS_PATHS") == nullptr) {
+        GTEST_SKIP() << "only Windows keeps others from writing a file that is open";
+    }
+    const fs::path folder = scratch("held");
+    writeBytes(folder / "Blatt ß.tif", readBytes(fixture("pillow.tif")));
+    const std::string in = typedPath(folder / "Blatt ß.tif"), by = typedPath(fixture("pillow.tif"));
+    const std::string script =
+        "cd '" + folder.string() + "' && mkfifo answers && { " + programCommand() +
+        "< answers > shown.txt & } && exec 7> answers && printf '4\\r\\n\\r\\n%s\\r\\n' '" + in +
+        "' >&7; n=0; until grep -q outfile shown.txt || [ $n -gt 300 ]; do sleep 0.1; "
+        "n=$((n+1)); done; " +
+        programCommand() + "--replace --red-cast '" + by + "' '" + in +
+        "' 2> refused.txt; s=$?; printf 'out.tif\\r\\n' >&7; exec 7>&-; wait $!; exit $((s * 16 + "
+        "$?))";
+    const int raw = std::system(script.c_str());
+    EXPECT_EQ(WEXITSTATUS(raw), 16);
+    const Bytes refused = readBytes(folder / "refused.txt");
+    EXPECT_EQ(replaceAll(std::string(refused.begin(), refused.end()), "\r\n", "\n"),
+              "velstram: " + by + ": **Cannot open" + in + "**\nvelstram: " + by +
+                  ": Another program holds the file open and keeps it from being written\n"
+                  "velstram: " +
+                  by + ": exiting program\n");
+    EXPECT_TRUE(readBytes(folder / "out.tif") ==
+                models::filteredFile(readBytes(fixture("pillow.tif")), models::redCast));
 }

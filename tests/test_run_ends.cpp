@@ -21,26 +21,6 @@ using namespace testing_support;
 
 namespace {
 
-// An uncompressed RGB image in one strip, its directory in front of the pixels or after them.
-Bytes makeImage(uint32_t width, uint32_t height, bool directoryFirst) {
-    const uint32_t pixels = width * height * 3;
-    const uint32_t directory = directoryFirst ? 8 : 8 + pixels, strip = directoryFirst ? 62 : 8;
-    Bytes tiff(8 + 54 + pixels);
-    put(tiff, 0, 0x002A4949);
-    put(tiff, 4, directory);
-    put(tiff, directory, 4, 2);
-    const uint32_t entries[4][2] = {{256, width}, {257, height}, {273, strip}, {279, pixels}};
-    for (size_t e = 0; e < 4; ++e) {
-        put(tiff, directory + 2 + 12 * e, entries[e][0] | 4U << 16);
-        put(tiff, directory + 6 + 12 * e, 1);
-        put(tiff, directory + 10 + 12 * e, entries[e][1]);
-    }
-    for (uint32_t i = 0; i < pixels; ++i) {
-        tiff[strip + i] = static_cast<uint8_t>(i * 7 + i / 4099);
-    }
-    return tiff;
-}
-
 // A running program, its standard output and input, and what it has printed so far.
 struct Process {
     pid_t pid;

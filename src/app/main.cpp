@@ -10,11 +10,13 @@
 #include "platform/LineEditor.h"
 #include "platform/Platform.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int run(const std::vector<std::string>& arguments) {
     platform::reopenClosedStandardStreams();
-    if (argc > 1) {
-        return answerArguments(std::vector<std::string_view>(argv + 1, argv + argc), std::cout,
-                               std::cerr);
+    if (!arguments.empty()) {
+        return answerArguments(std::vector<std::string_view>(arguments.begin(), arguments.end()),
+                               std::cout, std::cerr);
     }
     platform::installInterruptHandlers();
     Console::LineEditor nameEditor;
@@ -26,3 +28,17 @@ int main(int argc, char** argv) {
     Console console(std::cin, std::cout, platform::waitForKey, input, std::move(nameEditor));
     return exitStatusOfJob(console);
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// The wide entry gets names in any language, where main would get them in the ANSI code page.
+int wmain(int argc, wchar_t** argv) {
+    platform::showLettersAtConsoles();
+    return run(platform::argumentsInUtf8(argc, argv));
+}
+#else
+int main(int argc, char** argv) {
+    return run(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif

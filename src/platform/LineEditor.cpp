@@ -87,7 +87,7 @@ std::optional<std::string> editLine() {
 
 }  // namespace platform
 
-#else
+#elif !defined(_WIN32)
 
 namespace platform {
 

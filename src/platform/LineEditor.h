@@ -5,7 +5,7 @@
 
 // Editing of the file-name answers at a terminal: arrows, Home and End, backspace and
 // delete, the names typed earlier in this run on Up and Down, and Tab completion of file
-// names. Windows consoles edit typed lines themselves, so there the editor is never started.
+// names. Windows consoles edit typed lines themselves; there the editor only reads the line.
 namespace platform {
 
 // Starts the editor when standard input is a terminal and the build has one; false when

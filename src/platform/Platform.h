@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 // Everything that differs between operating systems lives behind these few calls.
 namespace platform {
@@ -104,5 +105,13 @@ void preferLargePages(void* start, size_t bytes);
 // place ends the process with status 0, else the output is abandoned and the status is 1. A
 // broken console and a file size limit become failed writes instead of ending the process.
 void installInterruptHandlers();
+
+#ifdef _WIN32
+// The arguments after the program's name, passed by Windows in UTF-16, in UTF-8.
+std::vector<std::string> argumentsInUtf8(int count, wchar_t** arguments);
+// Standard output and standard error, where they are a console, show the letters of any
+// language from here to the program's end; redirected, they carry UTF-8.
+void showLettersAtConsoles();
+#endif
 
 }  // namespace platform
