@@ -7,11 +7,13 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cstdint>
 #include <cstring>
 #include <iostream>
 #include <limits>
 #include <streambuf>
 #include <string>
+#include <string_view>
 
 namespace platform {
 namespace {
@@ -250,14 +252,67 @@ bool removeOwnEmptyFile() {
     return removed;
 }
 
+bool processRuns(DWORD id) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
+    if (process == nullptr) {
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    }
+    bool runs = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return runs;
+}
+
+// The number of the run that named a hidden file prefix + NUMBER + ".tmp", or 0.
+DWORD runOfHiddenFile(std::wstring_view file, size_t prefix) {
+    constexpr size_t kEnd = 4;
+    constexpr size_t kMostDigits = 10;
+    if (file.size() <= prefix + kEnd || file.size() > prefix + kEnd + kMostDigits) {
+        return 0;
+    }
+    uint64_t number = 0;
+    for (wchar_t digit : file.substr(prefix, file.size() - prefix - kEnd)) {
+        if (digit < L'0' || digit > L'9') {
+            return 0;
+        }
+        number = number * 10 + static_cast<uint64_t>(digit - L'0');
+    }
+    return number <= std::numeric_limits<DWORD>::max() ? static_cast<DWORD>(number) : 0;
+}
+
+// The hidden files that killed runs left while writing this output name go with the next run
+// that writes it: those whose process has ended (or that bear this process's number, before
+// it has made its own). A run holds its own open for writing, which keeps the open that
+// deletes it from succeeding.
+void removeLeftOvers(const std::wstring& folder, const std::wstring& prefix) {
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((folder + prefix + L"*.tmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        DWORD run = runOfHiddenFile(found.cFileName, prefix.size());
+        if (run != 0 && (run == GetCurrentProcessId() || !processRuns(run))) {
+            HANDLE left = CreateFileW((folder + found.cFileName).c_str(), DELETE,
+                                      FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+            if (left != INVALID_HANDLE_VALUE) {
+                CloseHandle(left);
+            }
+        }
+    } while (FindNextFileW(search, &found) != 0);
+    FindClose(search);
+}
+
 // The file being written is hidden beside the output, named after it and this process, so
 // that one left by a killed run is recognisable. Sharing it for deletion lets the interrupt
 // handler remove it while the stream is open.
 HANDLE createTempFile() {
     size_t slash = outputName.find_last_of(L"\\/:");
     size_t start = slash == std::wstring::npos ? 0 : slash + 1;
-    tempName = outputName.substr(0, start) + L"." + outputName.substr(start) + L".velstram-" +
-               std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    const std::wstring folder = outputName.substr(0, start);
+    const std::wstring prefix = L"." + outputName.substr(start) + L".velstram-";
+    removeLeftOvers(folder, prefix);
+    tempName = folder + prefix + std::to_wstring(GetCurrentProcessId()) + L".tmp";
     return CreateFileW(tempName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
 }
