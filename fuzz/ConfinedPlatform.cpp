@@ -48,8 +48,9 @@ bool isRegularFile(const std::string& name) {
 
 FileStamp stampOf(std::FILE* file) {
     struct stat info {};
-    return fstat(fileno(file), &info) == 0 ? FileStamp{0, 0, info.st_size, info.st_mtim.tv_nsec, 0, 0}
-                                           : FileStamp{};
+    return fstat(fileno(file), &info) == 0
+               ? FileStamp{0, 0, info.st_size, info.st_mtim.tv_nsec, 0, 0}
+               : FileStamp{};
 }
 
 bool seekTo(std::FILE* file, uint64_t offset) {

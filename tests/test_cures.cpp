@@ -253,3 +253,45 @@ TEST(Cure, TheValuesOfWideSamplesAreReadWhereverTheFileTellsThem) {
             << run.report;
     }
 }
+
+// Every compression and colour space that libtiff knows is refused by its name; an unknown
+// one by its number.
+TEST(Cure, CompressionsAndColourSpacesAreNamed) {
+    const Bytes rgb = readBytes(fixture("pillow.tif"));
+    const std::pair<uint16_t, std::vector<uint32_t>> codes[] = {
+        {259, {2,     3,     4,     5,     6,     7,     8,     9,     10,    32766, 32771,
+               32773, 32809, 32895, 32896, 32897, 32898, 32908, 32909, 32946, 32947, 34661,
+               34676, 34677, 34712, 34887, 34925, 50000, 50001, 50002, 52546, 65000}},
+        {262, {0, 1, 3, 4, 5, 6, 8, 9, 10, 32803, 32844, 32845, 34892, 65000}}};
+    std::string causes;
+    for (const auto& [tag, values] : codes) {
+        for (uint32_t code : values) {
+            Bytes tiff = rgb;
+            setEntry(tiff, tag, 3, 1, code);
+            const std::string report = runOnBytes(tiff, kNoFilter).report;
+            const size_t cause = std::min(report.find("The image "), report.size());
+            causes += std::to_string(tag) + " " + std::to_string(code) + ": " +
+                      report.substr(cause, report.find('\n', cause) - cause) + "\n";
+        }
+    }
+    expectRecorded(causes, fixture("cures") / "names.txt");
+}
+
+// A BigTIFF's entries may hold LONG8 values: four samples given so get the cure that keeps
+// three bands.
+TEST(Cure, ABigTiffsLong8ValuesAreRead) {
+    Bytes tiff = readBytes(fixture("gdal_bigtiff.tif"));
+    const auto word = [&tiff](size_t at) {
+        return size_t{tiff.at(at)} | size_t{tiff.at(at + 1)} << 8;
+    };
+    const size_t directory = word(8);
+    for (size_t entry = directory + 8; entry < directory + 8 + 20 * word(directory); entry += 20) {
+        if (word(entry) == 277) {
+            put(tiff, entry + 2, 16, 2);
+            put(tiff, entry + 12, 4);
+        }
+    }
+    const std::string report = runOnBytes(tiff, kNoFilter).report;
+    EXPECT_NE(report.find("gdal_translate -b 1 -b 2 -b 3 -co PHOTOMETRIC=RGB"), std::string::npos)
+        << report;
+}

@@ -180,7 +180,8 @@ TEST(RunEnds, ChangedInputBrokenConsoleSizeLimitAndExceptionEndAsTheOutputStands
              writeBytes(input, makeImage(300, 200, false));
              fs::last_write_time(input, modified);
          },
-         1, "The input file " + input.string() + " was changed during the run; nothing was written\n"},
+         1,
+         "The input file " + input.string() + " was changed during the run; nothing was written\n"},
         {[&](Process&) { fs::resize_file(input, image.size() - 1); }, 1,
          "moment.\n\n\nThe input file " + input.string() +
              " ended early; it changed while it was read\n"},
@@ -275,7 +276,8 @@ TEST(RunEnds, NextRunRemovesOnlyTheLeftOversOfEndedRunsForItsName) {
     writeBytes(folder / "in.tif", makeImage(30, 20, true));
     const std::string dead = ".out.tif.velstram-2147483646.tmp";
     const std::string kept[] = {".out.tif.velstram-" + std::to_string(getpid()) + ".tmp",
-                                ".out.tif.velstram-2147483645.tmp", ".in.tif.velstram-2147483646.tmp",
+                                ".out.tif.velstram-2147483645.tmp",
+                                ".in.tif.velstram-2147483646.tmp",
                                 ".out.tif.velstram-2147483646x.tmp"};
     for (const std::string& file : kept) {
         writeBytes(folder / file, {'p'});
@@ -303,12 +305,14 @@ TEST(RunEnds, WithoutProcTheOutputIsPutInPlace) {
     const fs::path folder = scratch("noproc");
     const fs::path input = folder / "in.tif", output = folder / "out.tif";
     writeBytes(input, makeImage(300, 200, true));
-    const std::vector<std::string> filter = {"--replace", "--red-cast", input.string(), output.string()};
+    const std::vector<std::string> filter = {"--replace", "--red-cast", input.string(),
+                                             output.string()};
     Process whole = start({}, {}, filter);
     ASSERT_EQ(finish(whole), 0) << whole.transcript;
     const Bytes complete = readBytes(output);
     const auto withoutProc = [] {
-        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        if (unshare(CLONE_NEWNS) != 0 ||
+            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
             umount2("/proc", MNT_DETACH) != 0) {
             _exit(99);
         }

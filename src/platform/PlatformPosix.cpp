@@ -329,9 +329,14 @@ FileStamp stampOf(std::FILE* file) {
     if (fstat(fileno(file), &info) != 0) {
         return {};
     }
-    return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino),
-            static_cast<int64_t>(info.st_size), nanoseconds(info.st_mtim), nanoseconds(info.st_ctim),
-            static_cast<uint64_t>(info.st_nlink)};
+    FileStamp stamp;
+    stamp.device = static_cast<uint64_t>(info.st_dev);
+    stamp.file = static_cast<uint64_t>(info.st_ino);
+    stamp.size = static_cast<int64_t>(info.st_size);
+    stamp.modifiedNs = nanoseconds(info.st_mtim);
+    stamp.changedNs = nanoseconds(info.st_ctim);
+    stamp.links = static_cast<uint64_t>(info.st_nlink);
+    return stamp;
 }
 
 bool seekTo(std::FILE* file, uint64_t offset) {
