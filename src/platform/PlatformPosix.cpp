@@ -237,7 +237,7 @@ void removeLeftOvers() {
     if (folder == nullptr) {
         return;
     }
-    while (const dirent* entry = readdir(folder)) {
+    while (const dirent* entry = readdir(folder)) {  // NOLINT(concurrency-mt-unsafe): one thread
         std::string_view file = entry->d_name;
         if (file.starts_with(prefix) && file.ends_with(".tmp") &&
             isLeftOver(dirfd(folder), entry->d_name,
