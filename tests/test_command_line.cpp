@@ -209,6 +209,12 @@ TEST(CommandLine, StopsRefusalsAndWarningsGoToStandardError) {
                                ": no pixel of the image has the red cast (red above 90, green "
                                "and blue below 130); none was damped\n");
 
+    const fs::path missing = folder / "missing.tif";
+    const std::string at = "velstram: " + typedPath(missing) + ": ";
+    EXPECT_EQ(runProgram("", "-q --red-cast " + quoted(missing) + quoted(folder / "m.tif")).errors,
+              at + "**Cannot open" + typedPath(missing) + "**\n" + at +
+                  "No such file or directory\n" + at + "exiting program\n");
+
     const std::string ok = typedPath(good) + ": ok, 33 x 19 pixels, 1 strip\n";
     const std::tuple<std::string, std::string, RunResult> checks[] = {
         {ok, refusal, runProgram("", "--check " + quoted(good) + quoted(refused))},

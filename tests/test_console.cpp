@@ -8,6 +8,8 @@
 #include <csignal>
 
 #include "TestSupport.h"
+#include "dialogue/Console.h"
+#include "dialogue/RunEnded.h"
 #include "dialogue/TypedName.h"
 
 using namespace testing_support;
@@ -27,6 +29,18 @@ TEST(TypedName, PastedQuotesAndWhiteSpaceAreDropped) {
     for (const auto& [typed, meant] : cases) {
         EXPECT_EQ(fileNameMeant(typed), meant) << typed;
     }
+}
+
+// The end of input at the editor of a name (Ctrl+D at a terminal) ends the run as the end of
+// piped input does.
+TEST(TypedName, TheEndOfInputInTheEditorEndsTheRun) {
+    std::istringstream in;
+    std::ostringstream out;
+    Console console(in, out, [] {}, Console::Input::Terminal,
+                    [] { return std::optional<std::string>(); });
+    EXPECT_THROW(console.readName(), RunEnded);
+    EXPECT_EQ(out.str(),
+              "\nConsole input ended before the dialogue was complete; exiting program\n");
 }
 
 // Help and version answer on standard output. A misuse is named in one line on standard
