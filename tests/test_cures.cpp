@@ -295,3 +295,21 @@ TEST(Cure, ABigTiffsLong8ValuesAreRead) {
     EXPECT_NE(report.find("gdal_translate -b 1 -b 2 -b 3 -co PHOTOMETRIC=RGB"), std::string::npos)
         << report;
 }
+
+// Signed samples have no GDAL line that keeps their colours: a georeferenced file (here by its
+// world file) gets ImageMagick's, which says that the georeferencing is lost.
+TEST(Cure, WhereNoGdalLineKeepsTheColoursTheLossIsSaid) {
+    const fs::path folder = scratch("int8");
+    fs::copy_file(fixture("tifffile_int8.tif"), folder / "sheet.tif");
+    for (const bool placed : {false, true}) {
+        if (placed) {
+            writeBytes(folder / "sheet.TFW", {'1', '\n'});
+        }
+        const std::string report = runFile(folder / "sheet.tif", kNoFilter).report;
+        EXPECT_NE(report.find(std::string("Convert it first") +
+                              (placed ? " (its georeferencing is lost)" : "") +
+                              ", for example with:\n  convert "),
+                  std::string::npos)
+            << report;
+    }
+}
