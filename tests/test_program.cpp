@@ -85,13 +85,16 @@ TEST(ProgramRun, ReducedPagesAreRebuiltFromTheFilteredImage) {
 // tile at 15560. Made compressed (its Compression value at 3156), the 19 x 12 page is copied
 // as it is, yet the 13 x 8 page is still sampled through it as gdaladdo samples it; with
 // the 13 x 8 page's tile moved over the other's (TileOffsets at 3054), whether that one is
-// rebuilt or not, neither is; with the tile moved to byte 8, over the strip, the strip may
-// not overwrite it.
+// rebuilt or not, neither is, nor is it where its tile's byte count (at 3066) is short of its
+// rows; with the tile moved to byte 8, over the strip, the strip may not overwrite it.
 TEST(ProgramRun, APageCopiedUnchangedStaysInTheChainAndIsNeverOverwritten) {
     const struct {
         std::vector<std::pair<size_t, uint32_t>> patches;
         size_t copiedFrom;
-    } cases[] = {{{{3156, 8}}, 15560}, {{{3054, 15560}}, 3272}, {{{3156, 8}, {3054, 15560}}, 3272}};
+    } cases[] = {{{{3156, 8}}, 15560},
+                 {{{3054, 15560}}, 3272},
+                 {{{3156, 8}, {3054, 15560}}, 3272},
+                 {{{3156, 8}, {3066, 1535}}, 3272}};
     for (const auto& [patches, copiedFrom] : cases) {
         Bytes tiff = readBytes(fixture("gdal_overviews_odd.tif"));
         Bytes expected = readBytes(fixture("filtered/gdal_overviews_odd.tif"));
