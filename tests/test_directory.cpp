@@ -43,6 +43,9 @@ TEST(Directory, ImageIsRefusedOnlyWhereItsRasterNeedsMoreThanTheMachinesMemory) 
         EXPECT_EQ(expectSound(run, tiff), refused ? 1 : 0);
         EXPECT_EQ(run.report.find(refusal) != std::string::npos, refused) << run.report;
     }
+    // Unassumed, the figure is the machine's own memory, which this system can tell.
+    platform::assumePhysicalMemory(std::nullopt);
+    EXPECT_GT(platform::physicalMemory(), uint64_t{64} << 20);
     // Past 2^31 - 2 rows or columns an image is refused by its size alone, even where the
     // memory cannot be told; up to there, by what the file's bytes can fill.
     platform::assumePhysicalMemory(0);
