@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -107,6 +108,10 @@ int runAtTerminal(const std::vector<std::pair<std::string, std::string>>& steps,
     }
     int status = -1;
     waitpid(child, &status, 0);
+    // The terminal as the program left it: line by line and echoing, as it found it.
+    termios modes{};
+    EXPECT_EQ(tcgetattr(terminal, &modes), 0);
+    EXPECT_EQ(modes.c_lflag & (ICANON | ECHO), tcflag_t{ICANON | ECHO}) << screen;
     close(terminal);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
