@@ -148,12 +148,17 @@ std::string folderOf(const std::string& name) {
 }
 
 // The file being written gets a hidden name beside the output, made from the output's name
-// and this process, so that one left by a killed run is recognisable.
+// and this process, so that one left by a killed run is recognisable: this part, then the
+// process's number and ".tmp".
+std::string hiddenPrefix() {
+    std::string name = outputName;
+    return "." + name.substr(name.find_last_of('/') + 1) + ".velstram-";
+}
+
 bool nameTempFile() {
     std::string name = outputName;
-    size_t slash = name.find_last_of('/');
-    std::string hidden = (slash == std::string::npos ? "" : name.substr(0, slash + 1)) + "." +
-                         name.substr(slash + 1) + ".velstram-" + std::to_string(getpid()) + ".tmp";
+    std::string hidden = name.substr(0, name.find_last_of('/') + 1) + hiddenPrefix() +
+                         std::to_string(getpid()) + ".tmp";
     if (hidden.size() >= sizeof tempName) {
         errno = ENAMETOOLONG;
         return false;
@@ -231,9 +236,8 @@ bool isLeftOver(int folder, const char* file, std::string_view number) {
 // The hidden files that killed runs left while writing this output name are removed by the
 // next run that writes it.
 void removeLeftOvers() {
-    std::string name = outputName;
-    std::string prefix = "." + name.substr(name.find_last_of('/') + 1) + ".velstram-";
-    DIR* folder = opendir(folderOf(name).c_str());
+    std::string prefix = hiddenPrefix();
+    DIR* folder = opendir(folderOf(outputName).c_str());
     if (folder == nullptr) {
         return;
     }
