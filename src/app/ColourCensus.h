@@ -11,8 +11,8 @@
 class ColourCensus {
   public:
     struct Share {
-        uint32_t colour = 0;  // 0x00RRGGBB
-        uint32_t pixels = 0;
+        uint32_t colour{};  // 0x00RRGGBB
+        uint32_t pixels{};
     };
 
     // rows as the raster holds them: height rows of width words 0x00RRGGBB.
@@ -22,7 +22,7 @@ class ColourCensus {
     // first), and how many colours occur at all.
     struct Summary {
         std::vector<Share> commonest;
-        uint32_t distinct = 0;
+        uint32_t distinct{};
     };
     Summary summary(uint32_t top) const;
 
@@ -35,5 +35,5 @@ class ColourCensus {
     static uint32_t keep(std::vector<Share>& kept, Share share, uint32_t top);
 
     std::unique_ptr<uint32_t[]> counts_;
-    uint64_t pixels_ = 0;
+    uint64_t pixels_{};
 };

@@ -407,7 +407,7 @@ class ArgumentReader {
     }
 
     const std::vector<std::string_view>& arguments_;
-    size_t next_ = 0;
+    size_t next_{};
     ReadArguments read_;
     std::string chosenBy_;
     bool topGiven_ = false;

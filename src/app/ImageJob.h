@@ -31,7 +31,7 @@ class ImageJob {
     // others the pixels it changed (option 3: made black) in changed.
     struct FilterCounts {
         std::array<uint64_t, PixelFilter::kKeys> kept{};
-        uint64_t changed = 0;
+        uint64_t changed{};
     };
     const FilterCounts& counts() const { return counts_; }
 
@@ -40,9 +40,9 @@ class ImageJob {
     // the contour clean-up's passes take their keys and paint as constants of their own.
     struct FilterWords {
         std::array<uint32_t, 5> keys1to5{};
-        uint32_t replacement = 0;
+        uint32_t replacement{};
         std::array<uint32_t, 5> keys6to10{};
-        int32_t option = 0;
+        int32_t option{};
     };
 
     void readImage();
@@ -62,7 +62,7 @@ class ImageJob {
 
     Console& console_;
     PixelRaster rows;
-    int32_t stripIndex = 0;
+    int32_t stripIndex{};
     FilterWords words;
     TifFile file;
     PixelFilter filter;

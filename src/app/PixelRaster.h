@@ -22,5 +22,5 @@ class PixelRaster {
   private:
     std::unique_ptr<uint32_t[]> pixels_;
     std::vector<uint32_t*> table_;
-    size_t width_ = 0;
+    size_t width_{};
 };

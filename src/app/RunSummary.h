@@ -21,14 +21,14 @@ class RunSummary {
   private:
     // The keys of option 1, each once, in the order given, with the pixels each kept.
     struct Key {
-        uint32_t colour = 0;
-        uint64_t pixels = 0;
+        uint32_t colour{};
+        uint64_t pixels{};
     };
 
     std::string share(uint64_t count) const;
 
     JobOrder order_;
     std::vector<Key> keys_;
-    uint64_t changed_ = 0;
-    uint64_t pixels_ = 0;
+    uint64_t changed_{};
+    uint64_t pixels_{};
 };

@@ -12,7 +12,7 @@ struct ColourAnswer {
 
     Kind kind = Kind::Mistyped;
     // 0x00RRGGBB, for a Colour only.
-    uint32_t word = 0;
+    uint32_t word{};
 
     static ColourAnswer of(std::string_view typed);
     // A colour given as an argument, where nothing is dropped or ignored: exactly RRGGBB,

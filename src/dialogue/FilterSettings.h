@@ -14,19 +14,19 @@ class FilterSettings {
   public:
     using AnswerBuffer = std::array<char, 40>;
 
-    int32_t filter1 = 0;
-    int32_t filter2 = 0;
-    int32_t filter3 = 0;
-    int32_t filter4 = 0;
-    int32_t filter5 = 0;
-    int32_t filter6 = 0;
-    int32_t filter7 = 0;
-    int32_t filter8 = 0;
-    int32_t filter9 = 0;
-    int32_t filter10 = 0;
-    int32_t low_filter = 0;
-    int32_t high_filter = 0;
-    int32_t option = 0;
+    int32_t filter1{};
+    int32_t filter2{};
+    int32_t filter3{};
+    int32_t filter4{};
+    int32_t filter5{};
+    int32_t filter6{};
+    int32_t filter7{};
+    int32_t filter8{};
+    int32_t filter9{};
+    int32_t filter10{};
+    int32_t low_filter{};
+    int32_t high_filter{};
+    int32_t option{};
     AnswerBuffer answer_line{};
 
     static constexpr std::array<int32_t FilterSettings::*, 10> kKeepColours = {

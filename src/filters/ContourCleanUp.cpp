@@ -184,7 +184,7 @@ class ContourSweep {
     std::array<std::vector<uint8_t>, 3> markers_;
     std::array<std::vector<uint8_t>, 2> whiteAfter_;
     std::vector<uint8_t> noMarkers_;
-    uint64_t black_ = 0;
+    uint64_t black_{};
 };
 
 }  // namespace

@@ -15,12 +15,12 @@ namespace platform {
 // and its number of links. The change time cannot be set back, so a rewrite that restores the
 // modification time still shows.
 struct FileStamp {
-    uint64_t device = 0;
-    uint64_t file = 0;
+    uint64_t device{};
+    uint64_t file{};
     int64_t size = -1;
-    int64_t modifiedNs = 0;
-    int64_t changedNs = 0;
-    uint64_t links = 0;
+    int64_t modifiedNs{};
+    int64_t changedNs{};
+    uint64_t links{};
 };
 
 // Whether a file stamped then and now still holds what it held. A link added or removed (another

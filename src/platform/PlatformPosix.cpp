@@ -23,23 +23,23 @@ namespace {
 
 // Shared with the signal handler, so plain static storage only.
 struct termios savedTerminal;
-volatile std::sig_atomic_t terminalIsRaw = 0;
+volatile std::sig_atomic_t terminalIsRaw{};
 
 // The claimed output name, and the empty file there, held open for its identity and for the
 // lock under which any run of this program changes what that name holds.
 char outputName[PATH_MAX];
 int claimFd = -1;
-dev_t claimedDevice = 0;
-ino_t claimedInode = 0;
-mode_t claimedMode = 0;
-off_t claimedSize = 0;
+dev_t claimedDevice{};
+ino_t claimedInode{};
+mode_t claimedMode{};
+off_t claimedSize{};
 struct timespec claimedModified {};
-volatile std::sig_atomic_t hasClaim = 0;
-volatile std::sig_atomic_t claimCreated = 0;
+volatile std::sig_atomic_t hasClaim{};
+volatile std::sig_atomic_t claimCreated{};
 // The name of the file being written, where it has one (the unnamed kind leaves nothing).
 char tempName[PATH_MAX + 64];
-volatile std::sig_atomic_t hasTempName = 0;
-volatile std::sig_atomic_t outputPlaced = 0;
+volatile std::sig_atomic_t hasTempName{};
+volatile std::sig_atomic_t outputPlaced{};
 
 // Interrupts wait while the output's files change, so that the handler finds them either
 // before or after a change, never half way: a file created but not yet recorded, say.

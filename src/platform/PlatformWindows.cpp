@@ -25,14 +25,14 @@ std::wstring tempName;
 // The claimed file, held so that no other run (nor any other program) writes, claims or
 // replaces it until this run puts its output there or lets it go.
 HANDLE claimHandle = INVALID_HANDLE_VALUE;
-volatile LONG hasClaim = 0;
-volatile LONG claimCreated = 0;
-volatile LONG hasTempName = 0;
-volatile LONG outputPlaced = 0;
+volatile LONG hasClaim{};
+volatile LONG claimCreated{};
+volatile LONG hasTempName{};
+volatile LONG outputPlaced{};
 HANDLE mainThread = nullptr;
 // The console's output mode before colours were asked for, restored on an interrupt.
-DWORD consoleOutputMode = 0;
-volatile LONG consoleModeChanged = 0;
+DWORD consoleOutputMode{};
+volatile LONG consoleModeChanged{};
 
 bool inputIsConsole() {
     DWORD mode = 0;

@@ -14,13 +14,13 @@
 struct FilePart {
     enum class Kind : uint8_t { Header, Directory, Values, PageData, Strip, Block };
 
-    uint64_t begin = 0;
-    uint64_t end = 0;
+    uint64_t begin{};
+    uint64_t end{};
     Kind kind = Kind::Header;
     // The image the part belongs to, counted from 1 in the file's chain of directories.
     uint32_t page = 1;
     // The tag of Values, the strip of Strip.
-    uint32_t number = 0;
+    uint32_t number{};
 
     bool rewritten() const { return kind == Kind::Strip || kind == Kind::Block; }
     // What the part is, with its bytes, as a message names it.

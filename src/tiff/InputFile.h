@@ -58,10 +58,10 @@ class InputFile {
     FileHandle file_;
     platform::FileStamp stamp_;
     std::vector<uint8_t> buffer_;
-    size_t next_ = 0;
-    size_t end_ = 0;
-    uint64_t bufferStart_ = 0;
-    uint64_t size_ = 0;
+    size_t next_{};
+    size_t end_{};
+    uint64_t bufferStart_{};
+    uint64_t size_{};
     // Set when a seek has left the file behind bufferStart_.
     bool unpositioned_ = false;
     bool failed_ = true;

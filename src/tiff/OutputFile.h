@@ -58,7 +58,7 @@ class OutputFile {
     std::FILE* file_ = nullptr;
     bool claimed_ = false;
     std::vector<uint8_t> buffer_;
-    size_t used_ = 0;
+    size_t used_{};
     bool failed_ = true;
     std::string failure_;
 };

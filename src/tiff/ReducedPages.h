@@ -7,19 +7,19 @@
 
 // The size of a reduced-resolution page, in pixels.
 struct PageSize {
-    uint32_t width = 0;
-    uint32_t length = 0;
+    uint32_t width{};
+    uint32_t length{};
 };
 
 // A reduced-resolution page (an overview) that is rebuilt from the filtered image: its size
 // and the blocks, strips or tiles, that hold its pixels. A strip is a block as wide as the
 // page.
 struct ReducedPage {
-    uint32_t page = 0;  // its place in the file's chain of directories, from 1
-    uint32_t width = 0;
-    uint32_t length = 0;
-    uint32_t blockWidth = 0;
-    uint32_t blockLength = 0;
+    uint32_t page{};  // its place in the file's chain of directories, from 1
+    uint32_t width{};
+    uint32_t length{};
+    uint32_t blockWidth{};
+    uint32_t blockLength{};
     std::vector<uint32_t> offsets;
     std::vector<uint32_t> counts;
     // The raster's column for each column of the page, and its row for each row.
@@ -37,10 +37,10 @@ struct ReducedPage {
 
 // One block of a rebuilt page, for the copy in file order.
 struct ReducedBlock {
-    uint64_t offset = 0;
-    uint64_t count = 0;
-    uint32_t page = 0;
-    uint32_t index = 0;
+    uint64_t offset{};
+    uint64_t count{};
+    uint32_t page{};
+    uint32_t index{};
 };
 
 // The reduction factor that gdaladdo takes to make a page of this size from the full image.

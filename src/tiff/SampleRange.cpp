@@ -227,17 +227,17 @@ class SampleScan {
     unsigned size_;
     double noData_;
     SampleRange found_;
-    uint64_t width_ = 0;
-    uint64_t length_ = 0;
-    uint64_t blockWidth_ = 0;
-    uint64_t blockLength_ = 0;
-    uint64_t perPixel_ = 0;
-    uint64_t across_ = 0;
-    uint64_t perPlane_ = 0;
+    uint64_t width_{};
+    uint64_t length_{};
+    uint64_t blockWidth_{};
+    uint64_t blockLength_{};
+    uint64_t perPixel_{};
+    uint64_t across_{};
+    uint64_t perPlane_{};
     // A row that does not follow the one before may cost a refill of the input's buffer:
     // rows laid out to make every one do so are given up on before their reading costs more
     // than a few times the file's size.
-    uint64_t jumps_ = 0;
+    uint64_t jumps_{};
     uint64_t mostJumps_ = fileSize_ / 16384 + 4096;
 };
 

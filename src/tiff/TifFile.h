@@ -66,27 +66,27 @@ class TifFile {
     // Values from the directory are kept whole and unsigned, as TIFF stores them; sizes and
     // positions are checked in 64 bits before any of them is used as a count or an index.
     std::array<uint8_t, 8> header_bytes{};
-    uint32_t idf_offset = 0;
-    int32_t NumDirEntries = 0;
+    uint32_t idf_offset{};
+    int32_t NumDirEntries{};
     std::vector<DirEntry> DirEntries;
     // The geometry and the strip entries' fields, as readTags shows them; later stages read
     // these.
-    uint32_t ImageWidth = 0;
-    uint32_t ImageLength = 0;
+    uint32_t ImageWidth{};
+    uint32_t ImageLength{};
     // TIFF's default: one strip for the whole image.
     uint32_t RowsPerStrip = UINT32_MAX;
-    uint32_t NumberStripOffsets = 0;
-    uint32_t StripOffsetsDataType = 0;
-    uint32_t NumberStripByteCounts = 0;
-    uint32_t StripByteCountDataType = 0;
+    uint32_t NumberStripOffsets{};
+    uint32_t StripOffsetsDataType{};
+    uint32_t NumberStripByteCounts{};
+    uint32_t StripByteCountDataType{};
     // Shown by readTags and read by nothing else: what is decided about the image is read
     // from the entries themselves (tags_).
-    uint32_t BitsPerSample = 0;
-    uint32_t Compression = 0;
-    uint32_t SamplesPerPixel = 0;
-    uint32_t PhotometricInterpretation = 0;
-    uint32_t StripOffsets = 0;
-    uint32_t StripByteCount = 0;
+    uint32_t BitsPerSample{};
+    uint32_t Compression{};
+    uint32_t SamplesPerPixel{};
+    uint32_t PhotometricInterpretation{};
+    uint32_t StripOffsets{};
+    uint32_t StripByteCount{};
     std::vector<uint32_t> StripOffsetsTable;
     std::vector<uint32_t> StripByteCountsTable;
 
@@ -148,7 +148,7 @@ class TifFile {
     void writeReducedBlock(const ReducedBlock& block, const uint32_t* const* rows);
 
     Console& console_;
-    uint64_t fileSize_ = 0;
+    uint64_t fileSize_{};
     // The first directory's entries, by tag.
     DirectoryTags tags_;
     // Further pages: the reduced-resolution ones rebuilt, in file order of their blocks; the
@@ -162,5 +162,5 @@ class TifFile {
     // The parts of the file that the output keeps where they stand.
     std::vector<FilePart> keptParts_;
     std::vector<int32_t> fileOrder_;
-    uint64_t copied_ = 0;
+    uint64_t copied_{};
 };

@@ -9,9 +9,9 @@ class InputFile;
 
 // One entry of a directory as the file holds it: 8-byte counts and fields in a BigTIFF.
 struct TiffEntry {
-    uint16_t tag = 0;
-    uint16_t type = 0;
-    uint64_t count = 0;
+    uint16_t tag{};
+    uint16_t type{};
+    uint64_t count{};
     std::array<uint8_t, 8> field{};
 };
 
