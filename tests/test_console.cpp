@@ -123,7 +123,8 @@ int runAtTerminal(const std::vector<std::pair<std::string, std::string>>& steps,
 // The first session presses a down arrow at the banner, mistypes a bound, which is asked
 // again, presses F1 at "hit any key" and types the input's path straight after it, and é at
 // the end; the second Ctrl+C at the banner, which ends the run as every stop does, with
-// status 1; the third Ctrl+C at the last wait, when the output is already in place, with
+// status 1; the third recalls the input's name with the up arrow at the output's prompt (it is
+// refused) and presses Ctrl+C at the last wait, when the output is already in place, with
 // status 0.
 TEST(KeyWait, KeysOfSeveralBytesAreOneKeyPressEach) {
     const std::string output = (scratch("terminal") / "out.tif").string();
@@ -146,6 +147,8 @@ TEST(KeyWait, KeysOfSeveralBytesAreOneKeyPressEach) {
         {{{"Press any key to continue", "x"},
           {"input 4", "4\r"},
           {"hit any key", "k" + fixture("pillow.tif").string() + "\r"},
+          {"outfile.TIF", "\x1b[A\r"},
+          {"already holds data", ""},
           {"outfile.TIF", output + ".2\r"},
           {"Press any key to continue", "\x03"}},
          0},
