@@ -2,6 +2,8 @@
 // filter and its summary, the census and the check, what goes to standard output and what to
 // standard error.
 
+#include <sys/stat.h>
+
 #include <iomanip>
 
 #include "TestSupport.h"
@@ -159,7 +161,8 @@ TEST(CommandLine, EachFilterWritesWhatTheDialogueWritesAndSaysWhatItDid) {
 
 // A run that stops says why on standard error, each line as "velstram: IN: ..."; it leaves
 // no output, and an output that already holds data is left as it was, with --replace too
-// until a run completes. Warnings go there too, however quiet. --check names each file on
+// until a run completes; the file that replaces it keeps its permissions, and a new one has
+// those the umask leaves. Warnings go there too, however quiet. --check names each file on
 // standard output with "ok" and its size (not with --quiet), or on standard error with the
 // lines a run would stop with, and fails when any file cannot be read.
 TEST(CommandLine, StopsRefusalsAndWarningsGoToStandardError) {
@@ -192,15 +195,20 @@ TEST(CommandLine, StopsRefusalsAndWarningsGoToStandardError) {
                                "--replace**\n" +
                                from + "exiting program\n");
     EXPECT_EQ(readBytes(folder / "kept.tif"), (Bytes{'o', 'l', 'd'}));
+    fs::permissions(folder / "kept.tif", static_cast<fs::perms>(0640));
     const std::string replace = "--replace -q --contours ";
     EXPECT_EQ(runProgram("", replace + quoted(refused) + quoted(folder / "kept.tif")).status, 1);
     EXPECT_EQ(readBytes(folder / "kept.tif"), (Bytes{'o', 'l', 'd'}));
     EXPECT_EQ(runProgram("", replace + quoted(good) + quoted(folder / "kept.tif")).status, 0);
     EXPECT_EQ(readBytes(folder / "kept.tif").size(), readBytes(good).size());
+    EXPECT_EQ(fs::status(folder / "kept.tif").permissions(), static_cast<fs::perms>(0640));
 
     RunResult warned = runProgram("", "-q --red-cast " + quoted(fixture("tiffcp_two_images.tif")) +
                                           quoted(folder / "two.tif"));
     EXPECT_TRUE(warned.status == 0 && warned.transcript.empty());
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(fs::status(folder / "two.tif").permissions(), static_cast<fs::perms>(0666 & ~mask));
     EXPECT_NE(warned.errors.find(": The file holds further images after this one"),
               std::string::npos);
     RunResult none = runProgram(
