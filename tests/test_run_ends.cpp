@@ -157,31 +157,36 @@ TEST(RunEnds, OfTwoRunsGivenOneOutputNameOneSucceeds) {
     }
 }
 
-// A file renamed over the held input is never read; the held file rewritten, even with its
-// modification time set back, stops the run, cut short as soon as the strips are read, on a
-// line after their marks' line. A console whose reader has gone, a file size limit and an
-// exception are failures like others.
+// The held file rewritten, even with its modification time set back and a link added, or
+// another file renamed over its name (which a rewrite then unlinked would look like), stops
+// the run; cut short, as soon as the strips are read, on a line after their marks' line. A
+// console whose reader has gone, a file size limit and an exception are failures like others.
 TEST(RunEnds, ChangedInputBrokenConsoleSizeLimitAndExceptionEndAsTheOutputStands) {
     const fs::path folder = scratch("changes");
     const fs::path input = folder / "in.tif", output = folder / "out.tif";
     const Bytes image = makeImage(300, 200, true);
+    const std::string changed =
+        "The input file " + input.string() + " was changed during the run; nothing was written\n";
+    const auto rewrite = [&](bool linked) {
+        const auto modified = fs::last_write_time(input);
+        writeBytes(input, makeImage(300, 200, false));
+        fs::last_write_time(input, modified);
+        if (linked) {
+            fs::create_hard_link(input, scratch("linked") / "in.tif");
+        }
+    };
     const struct {
         std::function<void(Process&)> meanwhile;
         int status;
         std::string end;
     } cases[] = {
-        {[&](Process&) { writeBytes(folder / "new", {'n'}), fs::rename(folder / "new", input); }, 0,
-         kClosing},
-        {[&](Process&) { fs::resize_file(input, image.size() + 1); }, 1,
-         "The input file " + input.string() + " was changed during the run; nothing was written\n"},
-        // Rewritten in place at its size, its modification time set back (rsync --inplace -t).
-        {[&](Process&) {
-             const auto modified = fs::last_write_time(input);
-             writeBytes(input, makeImage(300, 200, false));
-             fs::last_write_time(input, modified);
-         },
-         1,
-         "The input file " + input.string() + " was changed during the run; nothing was written\n"},
+        {[&](Process&) { writeBytes(folder / "new", {'n'}), fs::rename(folder / "new", input); }, 1,
+         changed},
+        {[&](Process&) { fs::resize_file(input, image.size() + 1); }, 1, changed},
+        // Rewritten in place at its size, its modification time set back (rsync --inplace -t),
+        // with and without a link added meanwhile.
+        {[&](Process&) { rewrite(false); }, 1, changed},
+        {[&](Process&) { rewrite(true); }, 1, changed},
         {[&](Process&) { fs::resize_file(input, image.size() - 1); }, 1,
          "moment.\n\n\nThe input file " + input.string() +
              " ended early; it changed while it was read\n"},

@@ -425,7 +425,7 @@ FileStamp stampOf(std::FILE* file) {
         return {};
     }
     // The change time is read where the system keeps one; without it the stamp rests on the
-    // rest, as the links then tell nothing either.
+    // rest. Any difference counts, as on other systems.
     FILE_BASIC_INFO basic{};
     bool changeKnown =
         GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) != 0;
