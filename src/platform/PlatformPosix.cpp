@@ -286,10 +286,11 @@ Placement putInPlace(int fd) {
     return Placement::Placed;
 }
 
-// The bytes of one key press (an arrow's escape sequence, a letter's UTF-8 bytes) reach the
-// terminal together. A byte that has not come within this bound belongs to another key, so a
-// lone Escape still ends the wait at once.
-constexpr int kKeyBytesBoundMs = 30;
+// The bytes of one key press (an arrow's escape sequence, a letter's UTF-8 bytes) are sent
+// together, but a slow link (SSH over a busy line) can deliver them a good part of a second
+// apart. A byte that has not come within this bound belongs to another key; a lone Escape
+// costs the wait for it.
+constexpr int kKeyBytesBoundMs = 500;
 
 bool nextByteOfKey(unsigned char& byte) {
     struct pollfd input {
