@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include "FilterModels.h"
+#include "platform/HiddenName.h"
 
 using namespace testing_support;
 
@@ -278,6 +279,41 @@ TEST(ProgramRun, OfTwoRunsOnOneOutputNameAtMostOneSucceeds) {
                 << option << a << " " << b;
             EXPECT_TRUE(option.find("replace") != std::string::npos || a + b == 1) << a << b;
             EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 3);
+        }
+    }
+}
+
+// An output name up to the system's longest (255) is written over an empty file there, and
+// with --replace over one that holds data, through a hidden file of a shortened name; the
+// left-over of an ended run for that name goes, that of another long name with the same
+// start stays. A longer name is refused before the input is read: no report is printed.
+TEST(ProgramRun, LongOutputNamesAreWrittenAndTooLongOnesRefusedFirst) {
+    const fs::path folder = scratch("long names");
+    const std::string in = "'" + typedPath(fixture("pillow.tif")) + "' ";
+    const Bytes filtered = models::filteredFile(readBytes(fixture("pillow.tif")), models::redCast);
+    const std::string other = std::string(251, 'n') + "x.tif";
+    writeBytes(folder / (platform::hiddenPrefix<char>(other, 255) + "2147483646.tmp"), {'p'});
+    for (size_t length : {240U, 250U, 255U, 256U}) {
+        const std::string name = std::string(length - 4, 'n') + ".tif";
+        const std::string out = "'" + typedPath(folder / name) + "'";
+        const fs::path left = folder / (platform::hiddenPrefix<char>(name, 255) + "2147483646.tmp");
+        for (const std::string option :
+             {"--report --red-cast ", "--report --replace --red-cast "}) {
+            const bool refused = length > 255;
+            if (!refused) {
+                writeBytes(folder / name,
+                           option.find("replace") != std::string::npos ? Bytes{'o'} : Bytes{});
+                writeBytes(left, {'p'});
+            }
+            RunResult run = runProgram("", option + in + out);
+            EXPECT_EQ(run.status, refused ? 1 : 0) << length << run.errors;
+            EXPECT_EQ(run.transcript.empty(), refused) << length;
+            EXPECT_EQ(run.errors.find("**Cannot open") != std::string::npos, refused) << length;
+            EXPECT_TRUE(refused || readBytes(folder / name) == filtered) << length;
+            EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), refused ? 1 : 2) << length;
+            if (!refused) {
+                fs::remove(folder / name);
+            }
         }
     }
 }
