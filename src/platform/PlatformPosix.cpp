@@ -143,6 +143,14 @@ std::string placeOf(const std::string& name) {
     return place;
 }
 
+// A link whose target is missing is not followed to create that target: the link may have
+// been left by mistake, and the output would land at a place nobody named.
+bool isDanglingLink(const std::string& name) {
+    struct stat info {};
+    return lstat(name.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
+           stat(name.c_str(), &info) != 0 && errno == ENOENT;
+}
+
 std::string folderOf(const std::string& name) {
     size_t slash = name.find_last_of('/');
     return slash == std::string::npos ? "." : slash == 0 ? "/" : name.substr(0, slash);
@@ -362,6 +370,10 @@ Claim claimOutput(const std::string& name, std::string& reason, bool replace, bo
     // The hidden name beside it must fit too, or the run would fail once the work is done.
     if (place.size() >= sizeof outputName || hiddenName(place).size() >= PATH_MAX) {
         reason = systemReason(ENAMETOOLONG);
+        return Claim::Refused;
+    }
+    if (isDanglingLink(name)) {
+        reason = "Not writing through dangling symbolic link '" + name + "'";
         return Claim::Refused;
     }
     if (stat(place.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
