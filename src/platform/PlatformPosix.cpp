@@ -183,6 +183,19 @@ bool nameTempFile() {
     return true;
 }
 
+// Why the output cannot be written at place, the name's or the link's target, before any file
+// is touched; empty when it can be tried. The hidden name beside it must fit too, or the run
+// would fail once the work is done.
+std::string refusalOfName(const std::string& name, const std::string& place) {
+    if (place.size() >= sizeof outputName || hiddenName(place).size() >= PATH_MAX) {
+        return systemReason(ENAMETOOLONG);
+    }
+    if (isDanglingLink(name)) {
+        return "Not writing through dangling symbolic link '" + name + "'";
+    }
+    return {};
+}
+
 // How an unnamed file being written gets its name: through its descriptor, or through the
 // process's view of it under /proc. Which one the system allows is found when the file is
 // created, so that a system that allows neither (an older kernel without /proc mounted) gets
@@ -367,13 +380,8 @@ bool seekTo(std::FILE* file, uint64_t offset) {
 Claim claimOutput(const std::string& name, std::string& reason, bool replace, bool reserve) {
     std::string place = placeOf(name);
     struct stat info {};
-    // The hidden name beside it must fit too, or the run would fail once the work is done.
-    if (place.size() >= sizeof outputName || hiddenName(place).size() >= PATH_MAX) {
-        reason = systemReason(ENAMETOOLONG);
-        return Claim::Refused;
-    }
-    if (isDanglingLink(name)) {
-        reason = "Not writing through dangling symbolic link '" + name + "'";
+    reason = refusalOfName(name, place);
+    if (!reason.empty()) {
         return Claim::Refused;
     }
     if (stat(place.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {

@@ -288,17 +288,9 @@ std::wstring reachable(const std::wstring& path) {
     return path.starts_with(L"\\\\") ? L"\\\\?\\UNC\\" + path.substr(2) : L"\\\\?\\" + path;
 }
 
-// The longest name that the folder's volume takes, in UTF-16 units (255 on NTFS and FAT).
-size_t nameLimit(const std::wstring& folder) {
-    wchar_t root[MAX_PATH + 1] = {};
-    DWORD longest = 0;
-    if (GetVolumePathNameW(folder.c_str(), root, MAX_PATH + 1) == 0 ||
-        GetVolumeInformationW(root, nullptr, 0, nullptr, &longest, nullptr, nullptr, 0) == 0 ||
-        longest == 0) {
-        return 255;
-    }
-    return longest;
-}
+// The longest name, in UTF-16 units, of every file system that Windows writes to (NTFS,
+// FAT with long names, exFAT, ReFS).
+constexpr size_t kLongestName = 255;
 
 // Where the output's folder ends in its full name.
 size_t folderEnd(const std::wstring& name) {
@@ -308,8 +300,7 @@ size_t folderEnd(const std::wstring& name) {
 
 std::wstring hiddenPrefixOf(const std::wstring& name) {
     const size_t start = folderEnd(name);
-    return hiddenPrefix<wchar_t>(std::wstring_view(name).substr(start),
-                                 nameLimit(name.substr(0, start)));
+    return hiddenPrefix<wchar_t>(std::wstring_view(name).substr(start), kLongestName);
 }
 
 std::wstring hiddenName(const std::wstring& name) {
@@ -481,6 +472,10 @@ bool seekTo(std::FILE* file, uint64_t offset) {
 Claim claimOutput(const std::string& name, std::string& reason, bool replace, bool reserve) {
     // A name that reaches MAX_PATH in full is written all the same, as is the file beside it.
     std::wstring wideName = reachable(fullPath(wide(name)));
+    if (wideName.size() - folderEnd(wideName) > kLongestName) {
+        reason = systemReason(ERROR_FILENAME_EXCED_RANGE);
+        return Claim::Refused;
+    }
     if (isFolder(wideName, reason)) {
         return Claim::Refused;
     }
