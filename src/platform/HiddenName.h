@@ -71,4 +71,23 @@ std::basic_string<Char> hiddenPrefix(std::basic_string_view<Char> file, size_t l
            hashOf(file) + mark;
 }
 
+// The number of the process that named a hidden file, which is prefix + NUMBER + ".tmp", the
+// prefix being prefixSize units long; 0 when what stands there is not a number of at most
+// kNumberDigits digits. The caller has matched the prefix and the end.
+template <typename Char>
+uint64_t runOfHiddenName(std::basic_string_view<Char> file, size_t prefixSize) {
+    const size_t end = kHiddenEnd.size();
+    if (file.size() <= prefixSize + end || file.size() > prefixSize + end + kNumberDigits) {
+        return 0;
+    }
+    uint64_t number = 0;
+    for (Char digit : file.substr(prefixSize, file.size() - prefixSize - end)) {
+        if (digit < Char{'0'} || digit > Char{'9'}) {
+            return 0;
+        }
+        number = number * 10 + static_cast<uint64_t>(digit - Char{'0'});
+    }
+    return number;
+}
+
 }  // namespace platform

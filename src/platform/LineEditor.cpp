@@ -1,6 +1,7 @@
 #include "platform/LineEditor.h"
 
-#include "platform/Platform.h"
+#include "platform/Names.h"
+#include "platform/Terminal.h"
 
 #ifdef VELSTRAM_HAVE_LIBEDIT
 

@@ -1,4 +1,4 @@
-#include "platform/Platform.h"
+#include "platform/Memory.h"
 
 namespace platform {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Platform.h"
+#include "platform/Names.h"
 
 namespace platform {
 

@@ -1,30 +1,28 @@
-#include "platform/Platform.h"
+#include "platform/OutputPlacement.h"
 
 #include "platform/HiddenName.h"
-#include "platform/KeyPress.h"
+#include "platform/Interrupts.h"
+#include "platform/Narrow.h"
+#include "platform/SystemPosix.h"
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <poll.h>
+#include <signal.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
+
 #include <cerrno>
-#include <charconv>
 #include <climits>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string_view>
 
 namespace platform {
 namespace {
-
-// Shared with the signal handler, so plain static storage only.
-struct termios savedTerminal;
-volatile std::sig_atomic_t terminalIsRaw{};
 
 // The claimed output name, and the empty file there, held open for its identity and for the
 // lock under which any run of this program changes what that name holds.
@@ -40,7 +38,7 @@ volatile std::sig_atomic_t claimCreated{};
 // The name of the file being written, where it has one (the unnamed kind leaves nothing).
 char tempName[PATH_MAX];
 volatile std::sig_atomic_t hasTempName{};
-volatile std::sig_atomic_t outputPlaced{};
+volatile std::sig_atomic_t outputInPlace{};
 
 // Interrupts wait while the output's files change, so that the handler finds them either
 // before or after a change, never half way: a file created but not yet recorded, say.
@@ -58,13 +56,6 @@ class HeldInterrupts {
   private:
     sigset_t previous_{};
 };
-
-void restoreTerminal() {
-    if (terminalIsRaw != 0) {
-        tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
-        terminalIsRaw = 0;
-    }
-}
 
 bool stillClaimed(const struct stat& now) {
     return now.st_dev == claimedDevice && now.st_ino == claimedInode && S_ISREG(now.st_mode) &&
@@ -100,34 +91,8 @@ void claimFreeName(const std::string& place) {
     claimedSize = 0;
     claimedModified = {};
     claimCreated = 0;
-    outputPlaced = 0;
+    outputInPlace = 0;
     hasClaim = 1;
-}
-
-extern "C" void onInterrupt([[maybe_unused]] int signal) {
-    restoreTerminal();
-    static_cast<void>(write(STDOUT_FILENO, "\n", 1));
-    if (outputPlaced != 0) {
-        _exit(0);
-    }
-    if (hasTempName != 0) {
-        unlink(tempName);
-    }
-    removeOwnEmptyFile();
-    _exit(1);
-}
-
-int64_t nanoseconds(const struct timespec& time) {
-    return static_cast<int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
-}
-
-std::string systemReason(int error) {
-    return std::strerror(error);  // NOLINT(concurrency-mt-unsafe): one thread
-}
-
-std::string notRegularReason(const struct stat& info) {
-    return S_ISDIR(info.st_mode) ? systemReason(EISDIR)
-                                 : "Not a regular file: a pipe, a device or a socket is not read";
 }
 
 // A name that is a symbolic link gets the output where the link points, as writing through
@@ -244,11 +209,12 @@ int createTempFile() {
 // Whether a hidden file beside the output is one that an ended run left: its process has gone
 // (or it bears this process's number, and this process has not made its own yet), and no
 // process holds its lock. The lock guards a live run that another PID namespace hides.
-bool isLeftOver(int folder, const char* file, std::string_view number) {
-    pid_t pid = 0;
-    const char* end = number.data() + number.size();
-    if (number.empty() || std::from_chars(number.data(), end, pid).ptr != end || pid <= 0 ||
-        (pid != getpid() && (kill(pid, 0) == 0 || errno != ESRCH))) {
+bool isLeftOver(int folder, const char* file, uint64_t run) {
+    if (run == 0 || run > static_cast<uint64_t>(std::numeric_limits<pid_t>::max())) {
+        return false;
+    }
+    const auto pid = narrow<pid_t>(run);
+    if (pid != getpid() && (kill(pid, 0) == 0 || errno != ESRCH)) {
         return false;
     }
     int fd = openat(folder, file, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -272,9 +238,7 @@ void removeLeftOvers() {
     while (const dirent* entry = readdir(folder)) {  // NOLINT(concurrency-mt-unsafe): one thread
         std::string_view file = entry->d_name;
         if (file.starts_with(prefix) && file.ends_with(kHiddenEnd) &&
-            isLeftOver(
-                dirfd(folder), entry->d_name,
-                file.substr(prefix.size(), file.size() - prefix.size() - kHiddenEnd.size()))) {
+            isLeftOver(dirfd(folder), entry->d_name, runOfHiddenName(file, prefix.size()))) {
             unlinkat(dirfd(folder), entry->d_name, 0);
         }
     }
@@ -315,66 +279,18 @@ Placement putInPlace(int fd) {
     return Placement::Placed;
 }
 
-// The bytes of one key press (an arrow's escape sequence, a letter's UTF-8 bytes) are sent
-// together, but a slow link (SSH over a busy line) can deliver them a good part of a second
-// apart. A byte that has not come within this bound belongs to another key; a lone Escape
-// costs the wait for it.
-constexpr int kKeyBytesBoundMs = 500;
-
-bool nextByteOfKey(unsigned char& byte) {
-    struct pollfd input {
-        STDIN_FILENO, POLLIN, 0
-    };
-    return poll(&input, 1, kKeyBytesBoundMs) > 0 && read(STDIN_FILENO, &byte, 1) == 1;
-}
-
 }  // namespace
 
-std::FILE* openRegularFile(const std::string& name, std::string& reason) {
-    struct stat info {};
-    // A pipe or a device is told apart before it is opened, as opening one can wait or act.
-    if (stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        reason = notRegularReason(info);
-        return nullptr;
-    }
-    int fd = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        reason = fd < 0 ? systemReason(errno) : notRegularReason(info);
-        if (fd >= 0) {
-            close(fd);
-        }
-        return nullptr;
-    }
-    std::FILE* file = fdopen(fd, "rb");
-    if (file == nullptr) {
-        reason = systemReason(errno);
-        close(fd);
-    }
-    return file;
+bool atInterrupt::outputPlaced() {
+    return outputInPlace != 0;
 }
 
-bool isRegularFile(const std::string& name) {
-    struct stat info {};
-    return stat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-FileStamp stampOf(std::FILE* file) {
-    struct stat info {};
-    if (fstat(fileno(file), &info) != 0) {
-        return {};
+// Async-signal-safe.
+void atInterrupt::removeOutput() {
+    if (hasTempName != 0) {
+        unlink(tempName);
     }
-    FileStamp stamp;
-    stamp.device = static_cast<uint64_t>(info.st_dev);
-    stamp.file = static_cast<uint64_t>(info.st_ino);
-    stamp.size = static_cast<int64_t>(info.st_size);
-    stamp.modifiedNs = nanoseconds(info.st_mtim);
-    stamp.changedNs = nanoseconds(info.st_ctim);
-    stamp.links = static_cast<uint64_t>(info.st_nlink);
-    return stamp;
-}
-
-bool seekTo(std::FILE* file, uint64_t offset) {
-    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+    removeOwnEmptyFile();
 }
 
 Claim claimOutput(const std::string& name, std::string& reason, bool replace, bool reserve) {
@@ -475,7 +391,7 @@ Placement placeOutput(std::FILE* output, std::string& reason) {
         }
         if (placement == Placement::Placed) {
             hasTempName = 0;
-            outputPlaced = 1;
+            outputInPlace = 1;
             releaseClaim();
         }
     }
@@ -492,90 +408,6 @@ bool abandonOutput(std::FILE* output) {
     removeOwnEmptyFile();
     releaseClaim();
     return removed;
-}
-
-void reopenClosedStandardStreams() {
-    for (int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-        // The lower ones are open by now, so the null device gets the number of this one.
-        if (fcntl(stream, F_GETFD) == -1 && errno == EBADF) {
-            static_cast<void>(open("/dev/null", stream == STDIN_FILENO ? O_RDONLY : O_WRONLY));
-        }
-    }
-}
-
-bool standardInputIsTerminal() {
-    return isatty(STDIN_FILENO) != 0;
-}
-
-bool standardOutputIsTerminal() {
-    return isatty(STDOUT_FILENO) != 0;
-}
-
-bool sameFile(const std::string& first, const std::string& second) {
-    struct stat one {};
-    struct stat other {};
-    return stat(first.c_str(), &one) == 0 && stat(second.c_str(), &other) == 0 &&
-           one.st_dev == other.st_dev && one.st_ino == other.st_ino;
-}
-
-std::string homeFolder() {
-    const char* home = std::getenv("HOME");  // NOLINT(concurrency-mt-unsafe): one thread
-    return home != nullptr ? home : "";
-}
-
-void waitForKey() {
-    if (!standardInputIsTerminal() || tcgetattr(STDIN_FILENO, &savedTerminal) != 0) {
-        return;
-    }
-    struct termios raw = savedTerminal;
-    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    terminalIsRaw = 1;
-    if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0) {
-        unsigned char key = 0;
-        ssize_t got = 0;
-        while ((got = read(STDIN_FILENO, &key, 1)) < 0 && errno == EINTR) {
-        }
-        if (got == 1) {
-            takeRestOfKey(key, nextByteOfKey);
-        }
-    }
-    restoreTerminal();
-}
-
-uint64_t installedMemory() {
-    long pages = sysconf(_SC_PHYS_PAGES);
-    long pageSize = sysconf(_SC_PAGESIZE);
-    if (pages <= 0 || pageSize <= 0) {
-        return 0;
-    }
-    return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize);
-}
-
-void preferLargePages([[maybe_unused]] void* start, [[maybe_unused]] size_t bytes) {
-#ifdef MADV_HUGEPAGE
-    // madvise takes whole pages; the partial pages at either end keep small ones.
-    auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-    size_t lead = (page - reinterpret_cast<uintptr_t>(start) % page) % page;
-    if (bytes >= lead + page) {
-        madvise(static_cast<char*>(start) + lead, (bytes - lead) / page * page, MADV_HUGEPAGE);
-    }
-#endif
-}
-
-void installInterruptHandlers() {
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    // A second signal waits for the first one's clean-up rather than cutting into it.
-    sigfillset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM}) {
-        sigaction(signal, &action, nullptr);
-    }
-    action.sa_handler = SIG_IGN;
-    for (int signal : {SIGPIPE, SIGXFSZ}) {
-        sigaction(signal, &action, nullptr);
-    }
 }
 
 }  // namespace platform
