@@ -196,6 +196,12 @@ TEST(ProgramRun, AReducedPageBeyond64KiBIsRebuiltPixelForPixel) {
     // Marked as a transparency mask as well (NewSubfileType 5), the page is copied unchanged.
     put(tiff, arrays + 32, 5);
     EXPECT_TRUE(runOnBytes(tiff, "4\n").output == models::filteredFile(tiff, models::redCast));
+    // The file cut off before the page's link to a next one ends the chain there.
+    put(tiff, arrays + 32, 1);
+    tiff.resize(tiff.size() - 4);
+    run = runOnBytes(tiff, "4\n");
+    EXPECT_NE(run.report.find("page of 17 x 10 pixels is rebuilt"), std::string::npos);
+    EXPECT_EQ(run.report.find("further images"), std::string::npos) << run.report;
 }
 
 // A cure names the file as the user typed it and an output beside it, quoted as the shell

@@ -194,6 +194,10 @@ TEST(RunEnds, ChangedInputBrokenConsoleSizeLimitAndExceptionEndAsTheOutputStands
         {[](Process& p) { limit(p, RLIMIT_FSIZE, 100000); }, 1,
          "Writing the output file " + output.string() +
              " failed: File too large; nothing was written\n"},
+        // Short of the output's last byte, which its closing flush writes.
+        {[&](Process& p) { limit(p, RLIMIT_FSIZE, image.size() - 1); }, 1,
+         "The output could not be put in place as " + output.string() +
+             ": File too large; nothing was written\n"},
         // Room for the raster of 240 KiB, not for the output's buffer of 1 MiB as well.
         {[](Process& p) { limit(p, RLIMIT_AS, mapped(p) + (768 << 10)); }, 1,
          "The run failed: std::bad_alloc\n"},
