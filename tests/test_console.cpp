@@ -11,8 +11,8 @@
 #include <csignal>
 
 #include "TestSupport.h"
+#include "app/JobRunner.h"
 #include "dialogue/Console.h"
-#include "dialogue/RunEnded.h"
 #include "dialogue/TypedName.h"
 
 using namespace testing_support;
@@ -41,7 +41,7 @@ TEST(TypedName, TheEndOfInputInTheEditorEndsTheRun) {
     std::ostringstream out;
     Console console(in, out, [] {}, Console::Input::Terminal,
                     [] { return std::optional<std::string>(); });
-    EXPECT_THROW(console.readName(), RunEnded);
+    EXPECT_EQ(guardedRun(console, [&console] { console.readName(); }), 1);
     EXPECT_EQ(out.str(),
               "\nConsole input ended before the dialogue was complete; exiting program\n");
 }

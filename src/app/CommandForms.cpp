@@ -63,19 +63,17 @@ int runFilter(const CommandForm& form, std::ostream& out, std::ostream& err) {
     }
     platform::installInterruptHandlers();
     CommandConsole console(form.report && !form.quiet ? &out : nullptr, err, order.input);
-    std::optional<RunSummary> summary;
     int status = guardedRun(console.console(), [&] {
         ImageJob job(console.console(), order);
-        summary.emplace(order, job.counts(), uint64_t{job.imageWidth()} * job.imageHeight());
-    });
-    if (summary) {
-        for (const std::string& warning : summary->warnings()) {
+        const RunSummary summary(order, job.counts(),
+                                 uint64_t{job.imageWidth()} * job.imageHeight());
+        for (const std::string& warning : summary.warnings()) {
             console.console().warningLine(warning);
         }
         if (!form.quiet) {
-            out << summary->line() << '\n';
+            out << summary.line() << '\n';
         }
-    }
+    });
     // An output in place stays, and so does its status: 0 says that it is complete.
     static_cast<void>(printedWhole(out, err));
     return status;
@@ -88,13 +86,13 @@ int showColours(const CommandForm& form, std::ostream& out, std::ostream& err) {
     const int status = guardedRun(console.console(), [&] {
         ImageJob job(console.console(), readingOrder(name));
         if (uint64_t{job.imageWidth()} * job.imageHeight() > std::numeric_limits<uint32_t>::max()) {
-            endRun(console.console(), {"The image has more pixels than can be counted"});
+            endRun({"The image has more pixels than can be counted"});
         }
         std::optional<ColourCensus> census;
         try {
             census.emplace(job.rowsRead(), job.imageWidth(), job.imageHeight());
         } catch (const std::bad_alloc&) {
-            endRun(console.console(), {"Not enough memory for the count of every colour (64 MiB)"});
+            endRun({"Not enough memory for the count of every colour (64 MiB)"});
         }
         census->print(out, form.top, swatchesWanted());
     });
@@ -106,26 +104,20 @@ int showColours(const CommandForm& form, std::ostream& out, std::ostream& err) {
 int checkFiles(const CommandForm& form, std::ostream& out, std::ostream& err) {
     bool allRead = true;
     for (const std::string& name : form.names) {
-        std::ostringstream refusal;
-        CommandConsole console(nullptr, refusal, name);
+        CommandConsole console(nullptr, err, name);
         console.console().dropWarnings();
-        int status = guardedRun(console.console(), [&] {
-            ImageJob job(console.console(), readingOrder(name));
-            if (!form.quiet) {
-                out << shown(name) << ": ok, " << job.imageWidth() << " x " << job.imageHeight()
-                    << " pixels, " << job.stripCount()
-                    << (job.stripCount() == 1 ? " strip\n" : " strips\n");
-            }
-        });
-        if (status != 0) {
-            allRead = false;
-            std::string lines = refusal.str();
-            const std::string stop = "velstram: " + shown(name) + ": exiting program\n";
-            if (lines.ends_with(stop)) {
-                lines.resize(lines.size() - stop.size());
-            }
-            err << lines << std::flush;
-        }
+        const int status = guardedRun(
+            console.console(),
+            [&] {
+                ImageJob job(console.console(), readingOrder(name));
+                if (!form.quiet) {
+                    out << shown(name) << ": ok, " << job.imageWidth() << " x " << job.imageHeight()
+                        << " pixels, " << job.stripCount()
+                        << (job.stripCount() == 1 ? " strip\n" : " strips\n");
+                }
+            },
+            false);
+        allRead = allRead && status == 0;
         out.flush();
     }
     return printedWhole(out, err) && allRead ? 0 : 1;

@@ -58,27 +58,27 @@ void ImageJob::readImage() {
 void ImageJob::allocateRaster(uint32_t count, uint32_t width) {
     std::string size = std::to_string(width) + " x " + std::to_string(count) + " pixels";
     if (width == 0) {
-        endRun(console_, {"ImageWidth is 0, so the image has no pixels"});
+        endRun({"ImageWidth is 0, so the image has no pixels"});
     }
     constexpr uint32_t kLargest = std::numeric_limits<int32_t>::max() - 1;
     uint64_t pixels = (uint64_t{count} + 1) * width;
     uint64_t bytes = pixels * sizeof(uint32_t) + (uint64_t{count} + 1) * sizeof(uint32_t*);
     uint64_t memory = platform::physicalMemory();
     if (width > kLargest || count > kLargest || (memory > 0 && bytes > memory)) {
-        endRun(console_, {"The image of " + size + " needs more memory than this machine has"});
+        endRun({"The image of " + size + " needs more memory than this machine has"});
     }
     // The spare row is no image row, yet it is only as wide as one, and a row cannot be
     // wider than the file's bytes fill: an ImageLength of 0 must not let any width through.
     uint64_t filledByFile = file.inputSize() / 3;
     uint64_t fillable = filledByFile + std::min<uint64_t>(width, filledByFile);
     if (pixels * sizeof(uint32_t) > fillable * sizeof(uint32_t) + kUnfilledAllowance) {
-        endRun(console_, {"The image of " + size + " is far larger than the file's " +
-                          std::to_string(file.inputSize()) + " bytes can fill"});
+        endRun({"The image of " + size + " is far larger than the file's " +
+                std::to_string(file.inputSize()) + " bytes can fill"});
     }
     try {
         rows.allocate(count, width);
     } catch (const std::bad_alloc&) {
-        endRun(console_, {"Not enough memory for the image of " + size});
+        endRun({"Not enough memory for the image of " + size});
     }
 }
 
@@ -126,7 +126,7 @@ void ImageJob::dispatchOption() {
         default:
             // Only a menu that gave up leaves another value; copying the input unfiltered
             // would pass for a filtered map.
-            endRun(console_, {"In default--Error"});
+            endRun({"In default--Error"});
     }
 }
 
@@ -166,7 +166,7 @@ void ImageJob::runContourCleanUp() {
     try {
         counts_.changed = filter.cleanUpContours(rows.rows(), width(), height());
     } catch (const std::bad_alloc&) {
-        endRun(console_, {"Not enough memory to clean up the contours"});
+        endRun({"Not enough memory to clean up the contours"});
     }
 }
 

@@ -58,11 +58,10 @@ std::string shown(std::string_view text) {
     return line;
 }
 
-
 void Console::inputEnded() {
     // The one end whose reason and "exiting program" share a line.
-    errorLine("Console input ended before the dialogue was complete; exiting program");
-    throw RunEnded{};
+    throw RunEnded{
+        {"Console input ended before the dialogue was complete; exiting program"}, 1, false};
 }
 
 bool Console::readNumber(int32_t& value) {

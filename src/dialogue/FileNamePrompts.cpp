@@ -54,13 +54,14 @@ void askFileName(Console& console, FileRole role, const NameTrial& tryName) {
     }
     for (;;) {
         showPrompt(console, input ? "input" : "output", input ? "infile.TIF" : "outfile.TIF");
-        std::vector<std::string> refusal = tryName(fileNameMeant(console.readName()));
-        if (refusal.empty()) {
+        const Refusal refusal = tryName(fileNameMeant(console.readName()));
+        if (!refusal) {
             return;
         }
-        for (size_t n = 0; n + 1 < refusal.size(); ++n) {
-            console.line(refusal[n]);
+        const std::vector<std::string>& lines = refusal->lines;
+        for (size_t n = 0; n + 1 < lines.size(); ++n) {
+            console.line(lines[n]);
         }
-        askAgain(console, refusal.back());
+        askAgain(console, lines.back());
     }
 }

@@ -179,7 +179,7 @@ ColourAnswer FilterSettings::askColour(Console& console, const std::string& prom
         }
         std::string complaint = notAColour(line, noColourAllowed);
         if (!console.atTerminal()) {
-            endRun(console, {complaint});
+            endRun({complaint});
         }
         console.line(complaint);
     }

@@ -1,11 +1,7 @@
 #include "dialogue/RunEnded.h"
 
-#include "dialogue/Console.h"
+#include <utility>
 
-void endRun(Console& console, std::initializer_list<std::string_view> lines) {
-    for (std::string_view text : lines) {
-        console.errorLine(text);
-    }
-    console.errorLine("exiting program");
-    throw RunEnded{};
+void endRun(std::vector<std::string> lines) {
+    throw RunEnded{std::move(lines)};
 }

@@ -1,13 +1,23 @@
 #pragma once
 
-#include <initializer_list>
-#include <string_view>
+#include <optional>
+#include <string>
+#include <vector>
 
-class Console;
+// The one way a run stops short: the lines that say why, the exit status, and whether
+// "exiting program" follows them. Whatever finds that the run cannot go on throws it; what
+// takes a file by name returns it, so that a prompt can ask again. The one runner,
+// guardedRun (app/JobRunner.h), prints it and gives its status; the job's closing lines are
+// skipped because the job's construction never completes.
+struct RunEnded {
+    std::vector<std::string> lines;
+    int status = 1;
+    bool exiting = true;
+};
 
-// Thrown once a fatal check has printed its lines; the entry turns it into exit status 1.
-// The job's closing lines are skipped because the job's construction never completes.
-struct RunEnded {};
+// Ends the run with the lines that say why.
+[[noreturn]] void endRun(std::vector<std::string> lines = {});
 
-// Prints the lines that say why, then "exiting program", and ends the run.
-[[noreturn]] void endRun(Console& console, std::initializer_list<std::string_view> lines = {});
+// What taking a file by name gives: nothing when it was taken, else the stop that says why
+// not, the system's reason last.
+using Refusal = std::optional<RunEnded>;

@@ -137,9 +137,9 @@ void TifFile::readTags() {
 }
 
 void TifFile::checkRequiredTags() const {
-    auto require = [this](bool present, const char* what) {
+    auto require = [](bool present, const char* what) {
         if (!present) {
-            endRun(console_, {std::string("The directory has no ") + what + " tag"});
+            endRun({std::string("The directory has no ") + what + " tag"});
         }
     };
     require(tags_.imageWidth.has_value(), "ImageWidth (256)");

@@ -127,8 +127,7 @@ void TifFile::reportExternalOverviews() {
          {input.name + ".ovr", extension ? input.name.substr(0, dot) + ".ovr" : std::string()}) {
         InputFile overviews;
         overviews.name = name;
-        std::string reason;
-        if (name.empty() || name == input.name || !overviews.hold(reason)) {
+        if (name.empty() || name == input.name || overviews.hold()) {
             continue;
         }
         const std::vector<PageSize> sizes = OverviewFile(overviews).pageSizes();

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dialogue/RunEnded.h"
@@ -386,7 +387,7 @@ std::string ImageKind::conversion(const std::string& input, const std::string& o
     return "tiffcp" + tiffcpOptions(*this) + names;
 }
 
-void TifFile::refuse(ImageKind kind) {
+void TifFile::refuse(ImageKind kind, std::vector<std::string> lines) {
     const std::vector<std::string> worldFiles = worldFileNames(input.name);
     kind.georeferenced = kind.georeferenced || std::any_of(worldFiles.begin(), worldFiles.end(),
                                                            [](const std::string& name) {
@@ -395,23 +396,23 @@ void TifFile::refuse(ImageKind kind) {
     if (kind.wide()) {
         kind.range = readSampleRange(input, fileSize_, kind);
     }
-    console_.errorLine(kind.refusal());
-    console_.errorLine("Convert it first" + kind.conversionNote() + ", for example with:");
-    console_.errorLine("  " + kind.conversion(platform::shellWord(input.name),
-                                              platform::shellWord(convertedName(input.name))));
-    endRun(console_);
+    lines.push_back(kind.refusal());
+    lines.push_back("Convert it first" + kind.conversionNote() + ", for example with:");
+    lines.push_back("  " + kind.conversion(platform::shellWord(input.name),
+                                           platform::shellWord(convertedName(input.name))));
+    endRun(std::move(lines));
 }
 
 void TifFile::refuseHeader() {
-    console_.errorLine("not a valid little endian TIF file");
+    std::vector<std::string> lines = {"not a valid little endian TIF file"};
     const bool littleEndian = header_bytes[0] == 0x49 && header_bytes[1] == 0x49;
     const bool bigEndian = header_bytes[0] == 0x4D && header_bytes[1] == 0x4D;
     const uint32_t version = bigEndian ? littleEndian16(header_bytes[3], header_bytes[2])
                                        : littleEndian16(header_bytes[2], header_bytes[3]);
     if ((littleEndian && version == 43) || (bigEndian && (version == 42 || version == 43))) {
-        refuse(foreignKind(bigEndian, version == 43));
+        refuse(foreignKind(bigEndian, version == 43), lines);
     }
-    endRun(console_);
+    endRun(std::move(lines));
 }
 
 void ImageKind::take(uint16_t number, const std::vector<uint32_t>& values) {

@@ -15,21 +15,20 @@ constexpr size_t kBufferSize = size_t{64} << 10;
 void InputFile::askName(Console& console) {
     askFileName(console, FileRole::Input, [this](const std::string& meant) {
         name = meant;
-        std::string reason;
-        return hold(reason) ? std::vector<std::string>{}
-                            : std::vector<std::string>{cannotOpen(name), reason};
+        return hold();
     });
 }
 
-bool InputFile::hold(std::string& reason) {
+Refusal InputFile::hold() {
+    std::string reason;
     file_.reset(platform::openRegularFile(name, reason));
     if (!file_) {
-        return false;
+        return RunEnded{{cannotOpen(name), reason}};
     }
     stamp_ = platform::stampOf(file_.get());
     size_ = static_cast<uint64_t>(std::max<int64_t>(stamp_.size, 0));
     buffer_.resize(kBufferSize);
-    return true;
+    return {};
 }
 
 void InputFile::rewind() {

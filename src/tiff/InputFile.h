@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
 #include "tiff/FileHandle.h"
 
@@ -23,8 +24,8 @@ class InputFile {
 
     // Asks for the name until one is given whose regular file opens, and holds that file.
     void askName(Console& console);
-    // Opens name's regular file and holds it; on failure gives the system's reason.
-    bool hold(std::string& reason);
+    // Opens name's regular file and holds it; on failure says why, the system's reason last.
+    Refusal hold();
     // Starts a stage's reading at the first byte of the held file.
     void rewind();
     // Ends a stage's reading; the file stays held for the next stage.

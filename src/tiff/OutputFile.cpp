@@ -14,9 +14,9 @@ namespace {
 constexpr size_t kBufferSize = size_t{1} << 20;
 }
 
-bool OutputFile::open(Console& console) {
+Refusal OutputFile::open() {
     if (file_ != nullptr) {
-        return !failed_;
+        return failed_ ? Refusal(RunEnded{}) : Refusal();
     }
     std::string reason;
     file_ = platform::createOutput(reason);
@@ -24,13 +24,11 @@ bool OutputFile::open(Console& console) {
     claimed_ = file_ != nullptr;
     if (file_ == nullptr) {
         failed_ = true;
-        console.errorLine(cannotOpen(name));
-        console.errorLine(reason);
-        return false;
+        return RunEnded{{cannotOpen(name), reason}};
     }
     buffer_.resize(kBufferSize);
     failed_ = false;
-    return true;
+    return {};
 }
 
 // Appending a new image after an old one would leave a file whose visible image is the old
@@ -43,21 +41,21 @@ void OutputFile::askName(Console& console) {
     });
 }
 
-std::vector<std::string> OutputFile::claim(bool replace, bool reserve) {
+Refusal OutputFile::claim(bool replace, bool reserve) {
     std::string reason;
     switch (platform::claimOutput(name, reason, replace, reserve)) {
         case platform::Claim::Taken:
             claimed_ = true;
             return {};
         case platform::Claim::HoldsData:
-            return {"**" + name + " already holds data and will not be written" +
-                    (reserve ? "**" : " without --replace**")};
+            return RunEnded{{"**" + name + " already holds data and will not be written" +
+                             (reserve ? "**" : " without --replace**")}};
         case platform::Claim::NotRegular:
-            return {"**" + name + " is not a regular file and will not be written**"};
+            return RunEnded{{"**" + name + " is not a regular file and will not be written**"}};
         case platform::Claim::Refused:
             break;
     }
-    return {cannotOpen(name), reason};
+    return RunEnded{{cannotOpen(name), reason}};
 }
 
 bool OutputFile::endStage() {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
 
 class Console;
@@ -26,11 +27,11 @@ class OutputFile {
     void askName(Console& console);
     // Claims name for the output, reserving it (as the prompt does) or not (as a command
     // does, which names --replace when the name holds data); when it cannot be claimed,
-    // returns the lines that say why.
-    std::vector<std::string> claim(bool replace, bool reserve = true);
+    // says why.
+    Refusal claim(bool replace, bool reserve = true);
     // Starts a stage: the first creates the file written into, the others append to it. On
-    // failure reports "**Cannot open" with the reason and returns false.
-    bool open(Console& console);
+    // failure says "**Cannot open" with the system's reason.
+    Refusal open();
     // Ends a stage, reporting whether every byte so far reached the file.
     bool endStage();
     // Puts the complete output at its name.

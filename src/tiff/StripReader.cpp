@@ -46,7 +46,7 @@ uint32_t TifFile::coveredRows() const {
 // Three bytes for every pixel is the only layout this program reads.
 void TifFile::checkStripLength(int32_t strip, uint64_t pixels) {
     if (pixels * 3 != stripByteCount(strip)) {
-        endRun(console_, {"Error reading strip data", "probably not a 24-bit tiff file"});
+        endRun({"Error reading strip data", "probably not a 24-bit tiff file"});
     }
 }
 

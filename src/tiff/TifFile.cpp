@@ -1,5 +1,7 @@
 #include "tiff/TifFile.h"
 
+#include <utility>
+
 #include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
 
@@ -16,24 +18,19 @@ TifFile::TifFile(Console& console) : console_(console) {
 TifFile::TifFile(Console& console, const JobOrder& order)
     : settingsCopy(order.settings), console_(console) {
     input.name = order.input;
-    std::string reason;
-    if (!input.hold(reason)) {
-        console_.errorLine(cannotOpen(input.name));
-        fail(reason);
+    if (Refusal refusal = input.hold()) {
+        throw RunEnded(std::move(*refusal));
     }
     if (order.writes()) {
         output.name = order.output;
-        for (const std::string& line : output.claim(order.replace, false)) {
-            console_.errorLine(line);
-        }
-        if (!output.claimed()) {
-            endRun(console_);
+        if (Refusal refusal = output.claim(order.replace, false)) {
+            throw RunEnded(std::move(*refusal));
         }
     }
 }
 
 void TifFile::fail(std::string_view reason) {
-    endRun(console_, {reason});
+    endRun({std::string(reason)});
 }
 
 void TifFile::openInput() {
@@ -50,8 +47,8 @@ void TifFile::checkInputIntact() {
 }
 
 void TifFile::openOutput() {
-    if (!output.open(console_)) {
-        endRun(console_);
+    if (Refusal refusal = output.open()) {
+        throw RunEnded(std::move(*refusal));
     }
 }
 

@@ -109,7 +109,7 @@ class TifFile {
     [[noreturn]] void refuseHeader();
     void checkImageKind();
     std::vector<uint32_t> kindValues(const DirEntry& entry);
-    [[noreturn]] void refuse(ImageKind kind);
+    [[noreturn]] void refuse(ImageKind kind, std::vector<std::string> lines = {});
     ImageKind foreignKind(bool bigEndian, bool bigTiff);
     void checkRequiredTags() const;
     bool readEntryValues(const DirEntry& entry, std::vector<uint32_t>& values);
