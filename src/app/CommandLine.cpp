@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <optional>
 #include <string>
 
@@ -13,10 +14,12 @@ namespace {
 
 constexpr std::string_view kUsage = R"(usage: velstram
        velstram [--quiet] [--replace] [--report] --keep COLOUR[,COLOUR...] IN OUT
+       velstram [--quiet] [--replace] [--report] --keep COLOUR[,COLOUR...]
+                --fuzz DIST [--fit T] IN OUT
        velstram [--quiet] [--replace] [--report] --band LOW,HIGH IN OUT
        velstram [--quiet] [--replace] [--report] --contours IN OUT
        velstram [--quiet] [--replace] [--report] --red-cast IN OUT
-       velstram --colours [--top N] IN
+       velstram --colours [--fuzz DIST] [--top N] IN
        velstram [--quiet] --check IN...
        velstram -h | --help | --version
 )";
@@ -106,7 +109,7 @@ struct Option {
     bool takesValue;
 };
 
-constexpr std::array<Option, 12> kOptions = {{
+constexpr std::array<Option, 14> kOptions = {{
     {"keep", 'k', true},
     {"band", 'b', true},
     {"contours", 0, false},
@@ -114,6 +117,8 @@ constexpr std::array<Option, 12> kOptions = {{
     {"colours", 0, false},
     {"check", 0, false},
     {"top", 0, true},
+    {"fuzz", 0, true},
+    {"fit", 0, true},
     {"quiet", 'q', false},
     {"replace", 0, false},
     {"report", 0, false},
@@ -149,6 +154,51 @@ std::vector<uint32_t> colourList(std::string_view option, std::string_view list)
         colours.push_back(answer.word);
     }
     return colours;
+}
+
+// Plain decimal digits with at most one point (30, 12.5); anything else is none.
+std::optional<double> decimal(std::string_view text) {
+    if (text.find_first_not_of("0123456789.") != std::string_view::npos ||
+        text.find_first_of("0123456789") == std::string_view::npos ||
+        std::count(text.begin(), text.end(), '.') > 1) {
+        return std::nullopt;
+    }
+    double number = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+// A distance in 8-bit units up to 442, just beyond the colour cube's diagonal (255 x sqrt 3
+// = 441.7), or a share of that diagonal, N%. As dr² + dg² + db² is whole, the whole part of
+// the distance's square decides the same colours as the square itself.
+void setFuzz(KeepReach& reach, std::string_view value) {
+    constexpr double kDiagonalSquared = 3.0 * 255 * 255;
+    const bool share = value.ends_with('%');
+    const std::optional<double> number = decimal(share ? value.substr(0, value.size() - 1) : value);
+    if (!number || *number > (share ? 100.0 : 442.0)) {
+        throw Misuse{
+            "--fuzz takes a distance from 0 to 442, or a share of the colour cube's "
+            "diagonal from 0% to 100%, not " +
+            quoted(value)};
+    }
+    const double squared =
+        share ? *number * *number / 10000.0 * kDiagonalSquared : *number * *number;
+    reach.given = true;
+    reach.distanceSquared = static_cast<uint32_t>(std::floor(squared + 1e-9));
+    reach.distance = std::string(value);
+}
+
+void setFit(KeepReach& reach, std::string_view value) {
+    const std::optional<double> number = decimal(value);
+    if (!number || *number <= 0 || *number > 10) {
+        throw Misuse{"--fit takes a number of standard deviations above 0 and up to 10, not " +
+                     quoted(value)};
+    }
+    reach.fit = *number;
+    reach.fitted = std::string(value);
 }
 
 // Unused places in the keep list get a word that no pixel has.
@@ -319,6 +369,10 @@ class ArgumentReader {
         } else if (option.name == "top") {
             form.top = count(value);
             topGiven_ = true;
+        } else if (option.name == "fuzz") {
+            setFuzz(form.order.reach, value);
+        } else if (option.name == "fit") {
+            setFit(form.order.reach, value);
         } else if (option.name == "quiet") {
             form.quiet = true;
         } else if (option.name == "replace") {
@@ -364,6 +418,7 @@ class ArgumentReader {
         if (topGiven_ && form.kind != CommandForm::Kind::Colours) {
             throw Misuse{"--top goes with --colours only"};
         }
+        checkReach();
         if ((form.order.replace || form.report) && !filter) {
             throw Misuse{std::string(form.report ? "--report" : "--replace") +
                          " goes with a filter only"};
@@ -373,6 +428,23 @@ class ArgumentReader {
         }
         if (form.quiet && form.report) {
             throw Misuse{"--report and --quiet do not go together"};
+        }
+    }
+
+    // --fuzz widens the keep list or groups the census; --fit shapes the widened keep list.
+    void checkReach() const {
+        const CommandForm& form = read_.form;
+        const KeepReach& reach = form.order.reach;
+        const bool keep =
+            form.kind == CommandForm::Kind::Filter && form.order.settings.option() == 1;
+        if (reach.given && !keep && form.kind != CommandForm::Kind::Colours) {
+            throw Misuse{"--fuzz goes with --keep or --colours only"};
+        }
+        if (reach.fit > 0 && !keep) {
+            throw Misuse{"--fit goes with --keep and --fuzz only"};
+        }
+        if (reach.fit > 0 && !reach.given) {
+            throw Misuse{"--fit needs --fuzz, the distance around each key where its fit starts"};
         }
     }
 
