@@ -82,21 +82,23 @@ bool shapeOf(const Moments& moments, Shape& shape) {
     return true;
 }
 
-// The colours a cloud holds, looked for only among those whose red lies within reach of
-// the cloud's centre: the list is in colour order, so red bounds a stretch of it.
-Moments select(const InkCloud& cloud, double centreRed, double reach, uint32_t key,
+// The colours within the sphere around the key that the cloud holds as well; the list is in
+// colour order, so the sphere's reds bound a stretch of it.
+Moments select(const InkCloud& sphere, const InkCloud& cloud, uint32_t key, uint32_t reachSquared,
                const std::vector<ColourCensus::Share>& colours) {
     Moments moments;
     for (size_t c = 0; c < 3; ++c) {
         moments.origin[c] = channel(key, c);
     }
-    const auto low = static_cast<uint32_t>(std::clamp(std::floor(centreRed - reach), 0.0, 255.0));
-    const auto high = static_cast<uint32_t>(std::clamp(std::ceil(centreRed + reach), 0.0, 255.0));
+    const double reach = std::sqrt(static_cast<double>(reachSquared));
+    const double red = channel(key, 0);
+    const auto low = static_cast<uint32_t>(std::clamp(std::floor(red - reach), 0.0, 255.0));
+    const auto high = static_cast<uint32_t>(std::clamp(std::ceil(red + reach), 0.0, 255.0));
     auto from =
         std::lower_bound(colours.begin(), colours.end(), low << 16,
                          [](const ColourCensus::Share& s, uint32_t w) { return s.colour < w; });
     for (auto at = from; at != colours.end() && at->colour >> 16 <= high; ++at) {
-        if (cloud.holds(at->colour)) {
+        if (sphere.holds(at->colour) && cloud.holds(at->colour)) {
             moments.add(at->colour, at->pixels);
         }
     }
@@ -108,9 +110,9 @@ Moments select(const InkCloud& cloud, double centreRed, double reach, uint32_t k
 InkFit fitInk(uint32_t key, const KeepReach& reach,
               const std::vector<ColourCensus::Share>& colours) {
     InkFit fit;
-    fit.cloud = InkCloud::sphere(key, reach.distanceSquared);
-    Moments taken = select(fit.cloud, channel(key, 0),
-                           std::sqrt(static_cast<double>(reach.distanceSquared)), key, colours);
+    const InkCloud sphere = InkCloud::sphere(key, reach.distanceSquared);
+    fit.cloud = sphere;
+    Moments taken = select(sphere, sphere, key, reach.distanceSquared, colours);
     fit.colours = taken.colours;
     Shape shape;
     if (taken.colours < kFewestColours) {
@@ -128,8 +130,7 @@ InkFit fitInk(uint32_t key, const KeepReach& reach,
         if (fit.rounds == kMostRounds) {
             break;
         }
-        Moments next = select(fit.cloud, shape.mean[0], reach.fit * std::sqrt(shape.covariance[0]),
-                              key, colours);
+        Moments next = select(sphere, fit.cloud, key, reach.distanceSquared, colours);
         Shape nextShape;
         if (next.sameAs(taken) || next.colours < kFewestColours || !shapeOf(next, nextShape)) {
             break;
