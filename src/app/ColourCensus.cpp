@@ -1,7 +1,9 @@
 #include "app/ColourCensus.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <iomanip>
+#include <new>
 #include <sstream>
 #include <string>
 
@@ -30,7 +32,9 @@ ColourCensus::ColourCensus() : counts_(std::make_unique_for_overwrite<uint32_t[]
     std::fill(counts_.get(), counts_.get() + kColours, 0U);
 }
 
-void ColourCensus::count(const uint32_t* pixels, size_t count) {
+// Each run of one colour is added at once, where held says so.
+template <typename Held>
+void ColourCensus::countRuns(const uint32_t* pixels, size_t count, Held held) {
     if (count == 0) {
         return;
     }
@@ -39,13 +43,21 @@ void ColourCensus::count(const uint32_t* pixels, size_t count) {
     uint32_t run = 0;
     for (size_t c = 0; c < count; ++c) {
         if (pixels[c] != colour) {
-            counts_[colour & (kColours - 1)] += run;
+            counts_[colour & (kColours - 1)] += held(colour) ? run : 0;
             colour = pixels[c];
             run = 0;
         }
         ++run;
     }
-    counts_[colour & (kColours - 1)] += run;
+    counts_[colour & (kColours - 1)] += held(colour) ? run : 0;
+}
+
+void ColourCensus::count(const uint32_t* pixels, size_t count) {
+    countRuns(pixels, count, [](uint32_t) { return true; });
+}
+
+void ColourCensus::countAmong(const uint32_t* pixels, size_t count, const ColourTable& among) {
+    countRuns(pixels, count, [&among](uint32_t colour) { return among.holds(colour); });
 }
 
 // A heap of the top commonest seen so far, its least common on top, keeps the memory to the
@@ -81,11 +93,15 @@ uint32_t ColourCensus::keep(std::vector<Share>& kept, Share share, uint32_t top)
     return kept.size() == top ? kept.front().pixels : 0;
 }
 
-std::vector<ColourCensus::Share> ColourCensus::present() const {
+std::vector<ColourCensus::Share> ColourCensus::present(const ColourTable* among) const {
     std::vector<Share> found;
-    for (uint32_t colour = 0; colour < kColours; ++colour) {
-        if (counts_[colour] != 0) {
-            found.push_back({colour, counts_[colour]});
+    for (uint32_t word = 0; word < kColours / 32; ++word) {
+        const uint32_t bits = among != nullptr ? among->words()[word] : ~uint32_t{0};
+        for (uint32_t bit = 0; bits != 0 && bit < 32; ++bit) {
+            const uint32_t colour = word << 5 | bit;
+            if ((bits >> bit & 1) != 0 && counts_[colour] != 0) {
+                found.push_back({colour, counts_[colour]});
+            }
         }
     }
     return found;

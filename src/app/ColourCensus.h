@@ -22,6 +22,8 @@ class ColourCensus {
     ColourCensus();
     // count words 0x00RRGGBB. The caller keeps the pixels of all counts below 2^32.
     void count(const uint32_t* pixels, size_t count);
+    // Only the pixels whose colour the table holds.
+    void countAmong(const uint32_t* pixels, size_t count, const ColourTable& among);
     uint64_t pixels() const { return pixels_; }
     uint32_t pixelsOf(uint32_t colour) const {
         return counts_[colour & (ColourTable::kColours - 1)];
@@ -35,8 +37,8 @@ class ColourCensus {
     };
     // Only the colours among those a table holds, when given one.
     Summary summary(uint32_t top, const ColourTable* among = nullptr) const;
-    // Every colour that occurs, lowest word first.
-    std::vector<Share> present() const;
+    // Every colour that occurs, lowest word first; only those the table holds, when given one.
+    std::vector<Share> present(const ColourTable* among = nullptr) const;
 
     // One line per colour: RRGGBB, the pixel count and the share in per cent (after a swatch
     // of the colour when asked for), then the number of distinct colours.
@@ -46,6 +48,8 @@ class ColourCensus {
     static std::string distinctLine(uint32_t distinct);
 
   private:
+    template <typename Held>
+    void countRuns(const uint32_t* pixels, size_t count, Held held);
     static uint32_t keep(std::vector<Share>& kept, Share share, uint32_t top);
 
     std::unique_ptr<uint32_t[]> counts_;

@@ -36,7 +36,7 @@ ColourGroups::ColourGroups(const ColourCensus& census, uint32_t distanceSquared,
 ColourGroups::Group ColourGroups::gather(uint32_t first) {
     Group group{first, 0, 0, 0};
     std::array<uint64_t, 3> sums{};
-    InkCloud::sphere(first, distanceSquared_).sphereRuns([&](uint32_t from, uint32_t to) {
+    InkCloud::sphere(first, distanceSquared_).runs([&](uint32_t from, uint32_t to) {
         ungrouped_.takeRun(from, to, [&](uint32_t colour) {
             const uint64_t pixels = census_.pixelsOf(colour);
             group.pixels += pixels;

@@ -215,8 +215,7 @@ void ImageJob::runKeepNear(const std::array<uint32_t, PixelFilter::kKeys>& given
     } else {
         for (uint32_t key : keys) {
             clouds.push_back(InkCloud::sphere(key, reach_.distanceSquared));
-            clouds.back().sphereRuns(
-                [&kept](uint32_t from, uint32_t to) { kept.addRun(from, to); });
+            clouds.back().runs([&kept](uint32_t from, uint32_t to) { kept.addRun(from, to); });
         }
     }
     const std::vector<uint64_t> counted =
@@ -227,18 +226,25 @@ void ImageJob::runKeepNear(const std::array<uint32_t, PixelFilter::kKeys>& given
     }
 }
 
-// The fits work on the image's distinct colours, counted from the raster; the table then holds
-// each colour of the image that some cloud holds.
+// The fits start from the colours within the distance of each key and never leave them, so
+// only those colours are counted; the table then holds each fitted cloud, or the sphere
+// that stands in for one.
 std::vector<InkCloud> ImageJob::fittedClouds(const std::vector<uint32_t>& keys,
                                              const std::array<uint32_t, PixelFilter::kKeys>& given,
                                              ColourTable& kept) {
+    ColourTable near;
+    for (uint32_t key : keys) {
+        InkCloud::sphere(key, reach_.distanceSquared).runs([&near](uint32_t from, uint32_t to) {
+            near.addRun(from, to);
+        });
+    }
     std::vector<ColourCensus::Share> colours;
     try {
         ColourCensus census;
         for (int32_t r = 0; r < height(); ++r) {
-            census.count(rows.rows()[r], file.ImageWidth);
+            census.countAmong(rows.rows()[r], file.ImageWidth, near);
         }
-        colours = census.present();
+        colours = census.present(&near);
     } catch (const std::bad_alloc&) {
         endRun(console_, {"Not enough memory for the count of every colour (64 MiB)"});
     }
@@ -246,16 +252,11 @@ std::vector<InkCloud> ImageJob::fittedClouds(const std::vector<uint32_t>& keys,
     for (uint32_t key : keys) {
         const InkFit fit = fitInk(key, reach_, colours);
         clouds.push_back(fit.cloud);
+        fit.cloud.runs([&kept](uint32_t from, uint32_t to) { kept.addRun(from, to); });
         for (size_t n = 0; n < PixelFilter::kKeys; ++n) {
             if (given[n] == key) {
                 counts_.fits[n] = fit;
             }
-        }
-    }
-    for (const ColourCensus::Share& share : colours) {
-        if (std::any_of(clouds.begin(), clouds.end(),
-                        [&share](const InkCloud& cloud) { return cloud.holds(share.colour); })) {
-            kept.add(share.colour);
         }
     }
     return clouds;

@@ -125,7 +125,7 @@ InkFit fitInk(uint32_t key, const KeepReach& reach,
     }
     const double boundSquared = reach.fit * reach.fit;
     for (fit.rounds = 1;; ++fit.rounds) {
-        fit.cloud = InkCloud::ellipsoid(shape.mean, shape.inverse, boundSquared);
+        fit.cloud = InkCloud::ellipsoid(shape.mean, shape.covariance, shape.inverse, boundSquared);
         fit.colours = taken.colours;
         if (fit.rounds == kMostRounds) {
             break;
