@@ -261,10 +261,15 @@ TEST(CommandLine, StopsRefusalsAndWarningsGoToStandardError) {
     }
 }
 
-// The census of a fixture, recorded beside it; piped, it holds no escape codes.
+// The census of a fixture, and its groups of near colours, recorded beside it; piped, they
+// hold no escape codes.
 TEST(CommandLine, ColourCensusIsRecorded) {
-    RunResult run = runProgram("", "--colours --top 20 " + quoted(fixture("pillow.tif")));
-    expectRecorded(run.transcript, fixture("colours/pillow.txt"));
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.errors, "");
+    for (const std::string fuzz : {"", "--fuzz 40 "}) {
+        RunResult run =
+            runProgram("", "--colours --top 20 " + fuzz + quoted(fixture("pillow.tif")));
+        expectRecorded(run.transcript,
+                       fixture(fuzz.empty() ? "colours/pillow.txt" : "colours/pillow-groups.txt"));
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.errors, "");
+    }
 }

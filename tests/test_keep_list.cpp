@@ -1,6 +1,8 @@
 #include <random>
 
 #include "FilterModels.h"
+#include "app/ColourGroups.h"
+#include "app/InkFit.h"
 #include "filters/InkCloud.h"
 
 // A pixel stays when its whole word equals one of the ten keys, wherever the key stands in
@@ -113,4 +115,117 @@ TEST(KeepList, AFuzzOfNothingIsTheExactKeep) {
     const auto kept = keepWithin(near, keys, 0);
     EXPECT_EQ(near.words, exact.words);
     EXPECT_EQ(kept, std::vector<uint64_t>(counts.begin(), counts.begin() + 4));
+}
+
+// A cloud of known shape: a 5 x 5 x 5 grid around a centre, stretched 6, 2 and 1 times along
+// red, green and blue, one pixel each, so that its standard deviations are 6, 2 and 1 times
+// the square root of 2; and one pixel 15 greener, which the first round takes and the second
+// leaves out. Three standard deviations then reach 25 reds, 8 greens and 4 blues from the
+// centre, beyond the starting distance of 20. Too few colours, or colours in a plane, leave
+// the sphere of the distance in the cloud's place.
+TEST(KeepList, AFitFindsTheEllipsoidOfACloudOfColours) {
+    constexpr uint32_t kCentre = 0x785028;
+    std::vector<ColourCensus::Share> colours = {{offset(kCentre, 0, 15, 0), 1}, {0xF0F0E6, 900}};
+    for (int32_t n = 0; n < 125; ++n) {
+        colours.push_back({offset(kCentre, 6 * (n / 25 - 2), 2 * (n / 5 % 5 - 2), n % 5 - 2), 1});
+    }
+    std::sort(colours.begin(), colours.end(),
+              [](const auto& a, const auto& b) { return a.colour < b.colour; });
+    KeepReach reach{true, 400, "20", 3.0, "3"};
+    const InkFit fit = fitInk(kCentre, reach, colours);
+    EXPECT_EQ(fit.outcome, InkFit::Outcome::Fitted);
+    EXPECT_EQ(fit.colours, 125U);
+    EXPECT_EQ(fit.cloud.centre(), kCentre);
+    const std::pair<uint32_t, bool> edges[] = {
+        {offset(kCentre, 25, 0, 0), true},  {offset(kCentre, -26, 0, 0), false},
+        {offset(kCentre, 0, -8, 0), true},  {offset(kCentre, 0, 9, 0), false},
+        {offset(kCentre, 0, 0, 4), true},   {offset(kCentre, 0, 0, -5), false},
+        {offset(kCentre, 0, 15, 0), false}, {offset(kCentre, 12, 4, 0), true}};
+    for (const auto& [colour, held] : edges) {
+        EXPECT_EQ(fit.cloud.holds(colour), held) << std::hex << colour;
+    }
+    ColourTable table;
+    fit.cloud.runs([&table](uint32_t from, uint32_t to) { table.addRun(from, to); });
+    for (int32_t n = 0; n < 61 * 21 * 11; ++n) {
+        const uint32_t colour = offset(kCentre, n / 231 - 30, n / 11 % 21 - 10, n % 11 - 5);
+        ASSERT_EQ(table.holds(colour), fit.cloud.holds(colour)) << std::hex << colour;
+    }
+
+    const std::vector<ColourCensus::Share> few = {{kCentre, 9}, {offset(kCentre, 0, 0, 1), 9}};
+    const std::vector<ColourCensus::Share> flat = {{kCentre, 9},
+                                                   {offset(kCentre, 0, 1, 0), 9},
+                                                   {offset(kCentre, 1, 0, 0), 9},
+                                                   {offset(kCentre, 1, 1, 0), 9}};
+    const std::pair<const std::vector<ColourCensus::Share>*, InkFit::Outcome> degenerate[] = {
+        {&few, InkFit::Outcome::TooFewColours}, {&flat, InkFit::Outcome::Flat}};
+    for (const auto& [shares, outcome] : degenerate) {
+        const InkFit sphere = fitInk(kCentre, reach, *shares);
+        EXPECT_EQ(sphere.outcome, outcome);
+        EXPECT_TRUE(sphere.cloud.holds(offset(kCentre, 0, 0, 20)));
+        EXPECT_FALSE(sphere.cloud.holds(offset(kCentre, 0, 1, 20)));
+    }
+}
+
+// The census's groups against the rule as users are told it, pair by pair: from the
+// commonest colour down (the lower word first among equals), each colour in no group starts
+// one and takes every colour in no group within the distance; the mean is weighted by the
+// pixels and rounded.
+TEST(KeepList, TheCensusGroupsNearColoursFromTheCommonestDown) {
+    std::mt19937 random(38);
+    const uint32_t centres[] = {0x404040, 0x484a40, 0xa0a0a0, 0x40a040, 0xfafafa};
+    std::vector<uint32_t> pixels(3000);
+    for (uint32_t& p : pixels) {
+        const auto jitter = [&random] { return static_cast<int32_t>(random() % 13) - 6; };
+        p = offset(centres[random() % 5] & 0xFCFCFC, jitter(), jitter(), jitter());
+    }
+    ColourCensus census;
+    census.count(pixels.data(), pixels.size());
+    std::vector<ColourCensus::Share> order = census.present();
+    std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) {
+        return a.pixels != b.pixels ? a.pixels > b.pixels : a.colour < b.colour;
+    });
+    const auto apart = [](uint32_t a, uint32_t b) {
+        int32_t sum = 0;
+        for (int shift : {16, 8, 0}) {
+            const int32_t d =
+                static_cast<int32_t>(a >> shift & 0xFF) - static_cast<int32_t>(b >> shift & 0xFF);
+            sum += d * d;
+        }
+        return sum;
+    };
+    using Group = std::array<uint64_t, 4>;  // first colour, pixels, colours, mean
+    std::vector<Group> expected;
+    std::vector<bool> grouped(order.size());
+    for (size_t first = 0; first < order.size(); ++first) {
+        std::array<uint64_t, 4> sums{};  // pixels, then each channel times its pixels
+        Group group{order[first].colour, 0, 0, 0};
+        for (size_t n = first; n < order.size() && !grouped[first]; ++n) {
+            if (n == first || (!grouped[n] && apart(order[n].colour, order[first].colour) <= 100)) {
+                grouped[n] = n != first;
+                ++group[2];
+                sums[0] += order[n].pixels;
+                for (size_t k = 1; k < 4; ++k) {
+                    sums[k] += order[n].pixels * (order[n].colour >> (24 - 8 * k) & 0xFF);
+                }
+            }
+        }
+        if (!grouped[first]) {
+            grouped[first] = true;
+            group[1] = sums[0];
+            for (size_t k = 1; k < 4; ++k) {
+                group[3] = group[3] << 8 | (2 * sums[k] + sums[0]) / (2 * sums[0]);
+            }
+            expected.push_back(group);
+        }
+    }
+    for (uint32_t top : {3U, 1000U}) {
+        std::vector<Group> found;
+        const ColourGroups groups(census, 100, top);
+        for (const auto& g : groups.groups()) {
+            found.push_back({g.first, g.pixels, g.colours, g.mean});
+        }
+        const auto shown = static_cast<std::ptrdiff_t>(std::min<size_t>(top, expected.size()));
+        EXPECT_EQ(found, std::vector<Group>(expected.begin(), expected.begin() + shown));
+    }
+    EXPECT_GT(expected.size(), 10U);
 }
