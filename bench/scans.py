@@ -40,10 +40,10 @@ SCANS = {
 }
 IMAGEMAGICK_FUZZ = range(5, 31)
 FUZZ = range(5, 31)
-FIT_DISTANCES = ("10%", "15%", "20%")
-FIT_BOUNDS = ("2", "2.5", "3", "3.5")
+FIT_DISTANCES = ("8%", "10%", "12%", "15%")
+FIT_BOUNDS = ("3", "4", "5", "6")
 # The settings the README suggests for a scan, reported on their own.
-SUGGESTED = ("15%", "3")
+SUGGESTED = ("12%", "4")
 
 
 def gaussian(image, sigma):

@@ -44,6 +44,13 @@ A mistyped colour ends a piped run with status 1 instead of being asked for agai
 With arguments it runs one file without questions, banner or key waits:
   -k, --keep COLOUR[,COLOUR...]  option 1: keep up to ten colours; every other pixel
                                  turns white
+  --fuzz DIST                    with --keep: keep each colour within DIST of a key,
+                                 dr^2 + dg^2 + db^2 <= DIST^2 in 8-bit units; DIST from
+                                 0 (the exact keep) to 442, or N% of the colour cube's
+                                 diagonal (255 x sqrt 3); with --colours: group colours
+  --fit T                        with --keep and --fuzz, for scans: keep each key's ink,
+                                 the cloud fitted to the image's colours within DIST of
+                                 the key, out to T (up to 10) standard deviations
   -b, --band LOW,HIGH            option 2: turn every pixel whose colour word 0x00RRGGBB
                                  lies between LOW and HIGH (both included) white
   --contours                     option 3: every coloured pixel a black 3 x 3 square,
@@ -58,7 +65,10 @@ With arguments it runs one file without questions, banner or key waits:
                                  tags, strip checks) before the summary
   --colours [--top N] IN         the N commonest colours of IN (16 unless told), with
                                  the pixel count and share of each, then the number of
-                                 distinct colours
+                                 distinct colours; with --fuzz DIST, N groups: from the
+                                 commonest colour down, each colour in no group takes
+                                 those in none within DIST; each with its colours and
+                                 their mean, the key to give --keep on a scan
   --check IN...                  read each file as a run would, without writing: "ok"
                                  with its size and strips, or on standard error why
                                  it cannot be read
@@ -82,6 +92,8 @@ Examples:
   velstram --colours --top 10 sheet.tif
   velstram --keep c96a2d,c9ea9d,2d6ac9 sheet.tif contours.tif
   velstram --keep '#c96a2d' sheet.tif contours.tif
+  velstram --colours --fuzz 10% --top 12 scan.tif
+  velstram --keep aa6432 --fuzz 12% --fit 4 scan.tif contours.tif
   velstram --band 100000,c9ffff sheet.tif banded.tif
   velstram --contours corrected.tif clean.tif
   velstram --quiet --red-cast doqq.tif damped.tif
