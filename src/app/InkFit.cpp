@@ -124,10 +124,10 @@ InkFit fitInk(uint32_t key, const KeepReach& reach,
         return fit;
     }
     const double boundSquared = reach.fit * reach.fit;
-    for (fit.rounds = 1;; ++fit.rounds) {
+    for (uint32_t round = 1;; ++round) {
         fit.cloud = InkCloud::ellipsoid(shape.mean, shape.covariance, shape.inverse, boundSquared);
         fit.colours = taken.colours;
-        if (fit.rounds == kMostRounds) {
+        if (round == kMostRounds) {
             break;
         }
         Moments next = select(sphere, fit.cloud, key, reach.distanceSquared, colours);
