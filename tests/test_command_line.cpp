@@ -248,6 +248,15 @@ TEST(CommandLine, StopsRefusalsAndWarningsGoToStandardError) {
               at + "**Cannot open" + typedPath(missing) + "**\n" + at +
                   "No such file or directory\n" + at + "exiting program\n");
 
+    // A link whose target is missing is not written through, as cp refuses to.
+    const fs::path link = folder / "link.tif";
+    fs::create_symlink(folder / "gone.tif", link);
+    EXPECT_EQ(runProgram("", "-q --red-cast " + quoted(good) + quoted(link)).errors,
+              from + "**Cannot open" + link.string() + "**\n" + from +
+                  "Not writing through dangling symbolic link '" + link.string() + "'\n" + from +
+                  "exiting program\n");
+    EXPECT_FALSE(fs::exists(folder / "gone.tif"));
+
     const std::string ok = typedPath(good) + ": ok, 33 x 19 pixels, 1 strip\n";
     const std::tuple<std::string, std::string, RunResult> checks[] = {
         {ok, refusal, runProgram("", "--check " + quoted(good) + quoted(refused))},

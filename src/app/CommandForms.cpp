@@ -11,6 +11,7 @@
 #include "app/ImageJob.h"
 #include "app/JobRunner.h"
 #include "app/RunSummary.h"
+#include "app/StandardOutput.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -75,9 +76,11 @@ int runFilter(const CommandForm& form, std::ostream& out, std::ostream& err) {
             console.console().warningLine(warning);
         }
         if (!form.quiet) {
-            out << summary->line() << '\n' << std::flush;
+            out << summary->line() << '\n';
         }
     }
+    // An output in place stays, and so does its status: 0 says that it is complete.
+    static_cast<void>(printedWhole(out, err));
     return status;
 }
 
@@ -87,7 +90,7 @@ int showColours(const CommandForm& form, std::ostream& out, std::ostream& err) {
     const std::string& name = form.names.front();
     CommandConsole console(nullptr, err, name);
     console.console().dropWarnings();
-    return guardedRun(console.console(), [&] {
+    const int status = guardedRun(console.console(), [&] {
         std::optional<ColourCensus> census;
         try {
             census.emplace();
@@ -108,6 +111,7 @@ int showColours(const CommandForm& form, std::ostream& out, std::ostream& err) {
             census->print(out, form.top, swatchesWanted());
         }
     });
+    return printedWhole(out, err) ? status : 1;
 }
 
 // A file that cannot be read gets the lines a run would stop with, but the last: the check
@@ -137,5 +141,5 @@ int checkFiles(const CommandForm& form, std::ostream& out, std::ostream& err) {
         }
         out.flush();
     }
-    return allRead ? 0 : 1;
+    return printedWhole(out, err) && allRead ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "app/StandardOutput.h"
 #include "dialogue/ColourAnswer.h"
 #include "filters/PixelFilter.h"
 
@@ -527,11 +528,11 @@ int answerArguments(const std::vector<std::string_view>& arguments, std::ostream
     ReadArguments read = readArguments(arguments);
     switch (read.answer) {
         case ReadArguments::Answer::Help:
-            out << kUsage << kHelp << std::flush;
-            return 0;
+            out << kUsage << kHelp;
+            return printedWhole(out, err) ? 0 : 1;
         case ReadArguments::Answer::Version:
-            out << "velstram " << VELSTRAM_VERSION << '\n' << std::flush;
-            return 0;
+            out << "velstram " << VELSTRAM_VERSION << '\n';
+            return printedWhole(out, err) ? 0 : 1;
         case ReadArguments::Answer::Misuse:
             return usageError(err, read.problem);
         case ReadArguments::Answer::Run:
