@@ -1,13 +1,22 @@
 #include "app/ColourGroups.h"
 
+#include <algorithm>
 #include <array>
 #include <iomanip>
 #include <sstream>
 
 #include "filters/InkCloud.h"
 
+namespace {
+
+// Starts drawn at a time (their heap takes 512 KiB).
+constexpr size_t kBatch = size_t{1} << 16;
+
+}  // namespace
+
 // The commonest colours in no group yet are taken as starts, as many as groups are still
-// wanted; a start that an earlier group of the same batch took is passed over, and a further
+// wanted but no more than a batch, which keeps the memory small however many are asked
+// for; a start that an earlier group of the same batch took is passed over, and a further
 // batch is drawn while groups are wanted and colours are left.
 ColourGroups::ColourGroups(const ColourCensus& census, uint32_t distanceSquared, uint32_t top)
     : census_(census), distanceSquared_(distanceSquared) {
@@ -18,7 +27,7 @@ ColourGroups::ColourGroups(const ColourCensus& census, uint32_t distanceSquared,
         }
     }
     while (groups_.size() < top) {
-        const auto wanted = static_cast<uint32_t>(top - groups_.size());
+        const auto wanted = static_cast<uint32_t>(std::min<size_t>(top - groups_.size(), kBatch));
         ColourCensus::Summary starts = census.summary(wanted, &ungrouped_);
         if (starts.commonest.empty()) {
             break;
