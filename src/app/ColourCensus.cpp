@@ -1,9 +1,7 @@
 #include "app/ColourCensus.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <iomanip>
-#include <new>
 #include <sstream>
 #include <string>
 
@@ -32,32 +30,38 @@ ColourCensus::ColourCensus() : counts_(std::make_unique_for_overwrite<uint32_t[]
     std::fill(counts_.get(), counts_.get() + kColours, 0U);
 }
 
-// Each run of one colour is added at once, where held says so.
-template <typename Held>
-void ColourCensus::countRuns(const uint32_t* pixels, size_t count, Held held) {
+ColourCensus::ColourCensus(const ColourTable& among)
+    : among_(&among), ranks_(ColourTable::kColours / 32) {
+    uint32_t held = 0;
+    for (size_t word = 0; word < ranks_.size(); ++word) {
+        ranks_[word] = held;
+        held += static_cast<uint32_t>(std::popcount(among.words()[word]));
+    }
+    counts_ = std::make_unique<uint32_t[]>(held);
+}
+
+// Each run of one colour is added at once.
+void ColourCensus::count(const uint32_t* pixels, size_t count) {
     if (count == 0) {
         return;
     }
     pixels_ += count;
+    auto add = [this](uint32_t colour, uint32_t run) {
+        if (among_ == nullptr || among_->holds(colour)) {
+            counts_[at(colour)] += run;
+        }
+    };
     uint32_t colour = pixels[0];
     uint32_t run = 0;
     for (size_t c = 0; c < count; ++c) {
         if (pixels[c] != colour) {
-            counts_[colour & (kColours - 1)] += held(colour) ? run : 0;
+            add(colour, run);
             colour = pixels[c];
             run = 0;
         }
         ++run;
     }
-    counts_[colour & (kColours - 1)] += held(colour) ? run : 0;
-}
-
-void ColourCensus::count(const uint32_t* pixels, size_t count) {
-    countRuns(pixels, count, [](uint32_t) { return true; });
-}
-
-void ColourCensus::countAmong(const uint32_t* pixels, size_t count, const ColourTable& among) {
-    countRuns(pixels, count, [&among](uint32_t colour) { return among.holds(colour); });
+    add(colour, run);
 }
 
 // A heap of the top commonest seen so far, its least common on top, keeps the memory to the
@@ -65,16 +69,16 @@ void ColourCensus::countAmong(const uint32_t* pixels, size_t count, const Colour
 // least common one kept comes after it: only a larger count earns a place.
 ColourCensus::Summary ColourCensus::summary(uint32_t top, const ColourTable* among) const {
     Summary found;
-    const uint32_t* counts = counts_.get();
     uint32_t distinct = 0;
     uint32_t enough = top == 0 ? UINT32_MAX : 0;
     for (uint32_t colour = 0; colour < kColours; ++colour) {
-        if (among != nullptr && (counts[colour] == 0 || !among->holds(colour))) {
+        const uint32_t pixels = pixelsOf(colour);
+        if (among != nullptr && (pixels == 0 || !among->holds(colour))) {
             continue;
         }
-        distinct += counts[colour] != 0 ? 1 : 0;
-        if (counts[colour] > enough) {
-            enough = keep(found.commonest, {colour, counts[colour]}, top);
+        distinct += pixels != 0 ? 1 : 0;
+        if (pixels > enough) {
+            enough = keep(found.commonest, {colour, pixels}, top);
         }
     }
     found.distinct = distinct;
@@ -93,14 +97,15 @@ uint32_t ColourCensus::keep(std::vector<Share>& kept, Share share, uint32_t top)
     return kept.size() == top ? kept.front().pixels : 0;
 }
 
-std::vector<ColourCensus::Share> ColourCensus::present(const ColourTable* among) const {
+// A census of a table's colours looks only at the colours the table holds.
+std::vector<ColourCensus::Share> ColourCensus::present() const {
     std::vector<Share> found;
     for (uint32_t word = 0; word < kColours / 32; ++word) {
-        const uint32_t bits = among != nullptr ? among->words()[word] : ~uint32_t{0};
+        const uint32_t bits = among_ != nullptr ? among_->words()[word] : ~uint32_t{0};
         for (uint32_t bit = 0; bits != 0 && bit < 32; ++bit) {
             const uint32_t colour = word << 5 | bit;
-            if ((bits >> bit & 1) != 0 && counts_[colour] != 0) {
-                found.push_back({colour, counts_[colour]});
+            if ((bits >> bit & 1) != 0 && pixelsOf(colour) != 0) {
+                found.push_back({colour, pixelsOf(colour)});
             }
         }
     }

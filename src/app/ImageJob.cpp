@@ -227,8 +227,8 @@ void ImageJob::runKeepNear(const std::array<uint32_t, PixelFilter::kKeys>& given
 }
 
 // The fits start from the colours within the distance of each key and never leave them, so
-// only those colours are counted; the table then holds each fitted cloud, or the sphere
-// that stands in for one.
+// only those colours are counted, in a census as small as they are few; the table then
+// holds each fitted cloud, or the sphere that stands in for one.
 std::vector<InkCloud> ImageJob::fittedClouds(const std::vector<uint32_t>& keys,
                                              const std::array<uint32_t, PixelFilter::kKeys>& given,
                                              ColourTable& kept) {
@@ -240,13 +240,13 @@ std::vector<InkCloud> ImageJob::fittedClouds(const std::vector<uint32_t>& keys,
     }
     std::vector<ColourCensus::Share> colours;
     try {
-        ColourCensus census;
+        ColourCensus census(near);
         for (int32_t r = 0; r < height(); ++r) {
-            census.countAmong(rows.rows()[r], file.ImageWidth, near);
+            census.count(rows.rows()[r], file.ImageWidth);
         }
-        colours = census.present(&near);
+        colours = census.present();
     } catch (const std::bad_alloc&) {
-        endRun(console_, {"Not enough memory for the count of every colour (64 MiB)"});
+        endRun(console_, {"Not enough memory for the count of the colours near the keys"});
     }
     std::vector<InkCloud> clouds;
     for (uint32_t key : keys) {
