@@ -8,6 +8,7 @@
 
 #include "TestSupport.h"
 #include "app/CommandLine.h"
+#include "filters/PixelFilter.h"
 
 using namespace testing_support;
 
@@ -40,11 +41,14 @@ std::string described(const ReadArguments& read) {
     const char* kinds[] = {"option ", "colours top ", "check "};
     std::ostringstream text;
     text << kinds[static_cast<int>(form.kind)]
-         << (form.kind == CommandForm::Kind::Filter ? form.order.settings.option()
+         << (form.kind == CommandForm::Kind::Filter ? form.order.settings.option
                                                     : static_cast<int32_t>(form.top))
          << std::hex << std::setfill('0');
-    for (size_t n = 0; n < SettingsCopy::kOption; ++n) {
-        if (const int32_t word = form.order.settings.words[n]; word != -1 && word != 0) {
+    const SettingsCopy& settings = form.order.settings;
+    std::vector<uint32_t> words(settings.keep.begin(), settings.keep.end());
+    words.insert(words.end(), {settings.lowFilter, settings.highFilter});
+    for (const uint32_t word : words) {
+        if (word != PixelFilter::kRemoved && word != 0) {
             text << " " << std::setw(6) << word;
         }
     }

@@ -6,9 +6,11 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "app/StandardOutput.h"
 #include "dialogue/ColourAnswer.h"
+#include "dialogue/RunEnded.h"
 #include "filters/PixelFilter.h"
 
 namespace {
@@ -111,10 +113,11 @@ Exit status:
 constexpr size_t kMostKeptColours = PixelFilter::kKeys;
 constexpr uint32_t kMostShown = uint32_t{1} << 24;
 
-// Thrown with the problem's description; the whole command is then refused.
-struct Misuse {
-    std::string problem;
-};
+// A misuse refuses the whole command: its stop names the problem, with status 2, and points
+// to the help rather than say "exiting program".
+[[noreturn]] void misuse(std::string problem) {
+    throw RunEnded{{std::move(problem)}, 2, false};
+}
 
 struct Option {
     std::string_view name;  // the long name, without "--"
@@ -160,9 +163,9 @@ std::vector<uint32_t> colourList(std::string_view option, std::string_view list)
         std::string_view piece = list.substr(start, end - start);
         ColourAnswer answer = ColourAnswer::exactly(piece);
         if (answer.kind != ColourAnswer::Kind::Colour) {
-            throw Misuse{quoted(piece) + " given to " + std::string(option) +
-                         " is not a colour: give RRGGBB, #RRGGBB, 0xRRGGBB or 0x00RRGGBB" +
-                         (missingComma(piece) ? ", with a comma between two colours" : "")};
+            misuse(quoted(piece) + " given to " + std::string(option) +
+                   " is not a colour: give RRGGBB, #RRGGBB, 0xRRGGBB or 0x00RRGGBB" +
+                   (missingComma(piece) ? ", with a comma between two colours" : ""));
         }
         colours.push_back(answer.word);
     }
@@ -192,10 +195,10 @@ void setFuzz(KeepReach& reach, std::string_view value) {
     const bool share = value.ends_with('%');
     const std::optional<double> number = decimal(share ? value.substr(0, value.size() - 1) : value);
     if (!number || *number > (share ? 100.0 : 442.0)) {
-        throw Misuse{
+        misuse(
             "--fuzz takes a distance from 0 to 442, or a share of the colour cube's "
             "diagonal from 0% to 100%, not " +
-            quoted(value)};
+            quoted(value));
     }
     const double squared =
         share ? *number * *number / 10000.0 * kDiagonalSquared : *number * *number;
@@ -207,8 +210,8 @@ void setFuzz(KeepReach& reach, std::string_view value) {
 void setFit(KeepReach& reach, std::string_view value) {
     const std::optional<double> number = decimal(value);
     if (!number || *number <= 0 || *number > 10) {
-        throw Misuse{"--fit takes a number of standard deviations above 0 and up to 10, not " +
-                     quoted(value)};
+        misuse("--fit takes a number of standard deviations above 0 and up to 10, not " +
+               quoted(value));
     }
     reach.fit = *number;
     reach.fitted = std::string(value);
@@ -218,37 +221,36 @@ void setFit(KeepReach& reach, std::string_view value) {
 SettingsCopy keepSettings(std::string_view option, std::string_view list) {
     std::vector<uint32_t> colours = colourList(option, list);
     if (colours.size() > kMostKeptColours) {
-        throw Misuse{std::string(option) + " keeps at most ten colours, not " +
-                     std::to_string(colours.size())};
+        misuse(std::string(option) + " keeps at most ten colours, not " +
+               std::to_string(colours.size()));
     }
     SettingsCopy settings;
     for (size_t n = 0; n < kMostKeptColours; ++n) {
-        settings.words[n] =
-            static_cast<int32_t>(n < colours.size() ? colours[n] : PixelFilter::kRemoved);
+        settings.keep[n] = n < colours.size() ? colours[n] : PixelFilter::kRemoved;
     }
-    settings.words[SettingsCopy::kOption] = 1;
+    settings.option = 1;
     return settings;
 }
 
 SettingsCopy bandSettings(std::string_view option, std::string_view list) {
     std::vector<uint32_t> bounds = colourList(option, list);
     if (bounds.size() != 2) {
-        throw Misuse{std::string(option) + " takes two colours, LOW,HIGH"};
+        misuse(std::string(option) + " takes two colours, LOW,HIGH");
     }
     if (bounds[0] > bounds[1]) {
-        throw Misuse{std::string(option) + " " + shown(list) +
-                     ": LOW lies above HIGH, so no colour would be removed"};
+        misuse(std::string(option) + " " + shown(list) +
+               ": LOW lies above HIGH, so no colour would be removed");
     }
     SettingsCopy settings;
-    settings.words[SettingsCopy::kLowFilter] = static_cast<int32_t>(bounds[0]);
-    settings.words[SettingsCopy::kHighFilter] = static_cast<int32_t>(bounds[1]);
-    settings.words[SettingsCopy::kOption] = 2;
+    settings.lowFilter = bounds[0];
+    settings.highFilter = bounds[1];
+    settings.option = 2;
     return settings;
 }
 
 SettingsCopy optionSettings(int32_t option) {
     SettingsCopy settings;
-    settings.words[SettingsCopy::kOption] = option;
+    settings.option = option;
     return settings;
 }
 
@@ -304,7 +306,7 @@ class ArgumentReader {
         }
         std::string given = quoted("--" + std::string(name));
         if (meant.empty()) {
-            throw Misuse{"unknown option " + given};
+            misuse("unknown option " + given);
         }
         std::string choices;
         for (const Option* option : meant) {
@@ -313,7 +315,7 @@ class ArgumentReader {
                                                  : ", ") +
                        flag(*option);
         }
-        throw Misuse{"option " + given + " is ambiguous: " + choices + "?"};
+        misuse("option " + given + " is ambiguous: " + choices + "?");
     }
 
     void takeLong(std::string_view text) {
@@ -324,7 +326,7 @@ class ArgumentReader {
             attached = text.substr(equals + 1);
         }
         if (attached && !option.takesValue) {
-            throw Misuse{quoted(flag(option)) + " takes no value"};
+            misuse(quoted(flag(option)) + " takes no value");
         }
         take(option, option.takesValue ? valueFor(option, attached) : std::string_view());
     }
@@ -336,7 +338,7 @@ class ArgumentReader {
                 std::find_if(kOptions.begin(), kOptions.end(),
                              [&](const Option& o) { return o.letter == argument[at]; });
             if (option == kOptions.end()) {
-                throw Misuse{"unknown option " + quoted(std::string{'-', argument[at]})};
+                misuse("unknown option " + quoted(std::string{'-', argument[at]}));
             }
             if (option->takesValue) {
                 std::optional<std::string_view> rest;
@@ -356,10 +358,10 @@ class ArgumentReader {
         }
         if (next_ == arguments_.size()) {
             const bool colours = option.name == "keep" || option.name == "band";
-            throw Misuse{quoted(flag(option)) + " needs a value" +
-                         (colours ? "; quote a colour that begins with #, as in '#c96a2d', or "
-                                    "the shell drops it and the rest of the line"
-                                  : "")};
+            misuse(quoted(flag(option)) + " needs a value" +
+                   (colours ? "; quote a colour that begins with #, as in '#c96a2d', or "
+                              "the shell drops it and the rest of the line"
+                            : ""));
         }
         return arguments_[next_++];
     }
@@ -405,7 +407,7 @@ class ArgumentReader {
 
     void choose(CommandForm::Kind kind, const std::string& option) {
         if (!chosenBy_.empty()) {
-            throw Misuse{quoted(chosenBy_) + " and " + quoted(option) + " do not go together"};
+            misuse(quoted(chosenBy_) + " and " + quoted(option) + " do not go together");
         }
         chosenBy_ = option;
         read_.form.kind = kind;
@@ -415,7 +417,7 @@ class ArgumentReader {
         uint32_t number = 0;
         auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
         if (error != std::errc() || end != value.data() + value.size() || number == 0) {
-            throw Misuse{"--top takes a count from 1 up, not " + quoted(value)};
+            misuse("--top takes a count from 1 up, not " + quoted(value));
         }
         return std::min(number, kMostShown);
     }
@@ -423,24 +425,24 @@ class ArgumentReader {
     void checkOptions() const {
         const CommandForm& form = read_.form;
         if (chosenBy_.empty()) {
-            throw Misuse{form.names.empty() ? "nothing to do: give a filter, --colours or --check"
-                                            : "nothing to do with " + quoted(form.names.front()) +
-                                                  ": give a filter, --colours or --check"};
+            misuse(form.names.empty() ? "nothing to do: give a filter, --colours or --check"
+                                      : "nothing to do with " + quoted(form.names.front()) +
+                                            ": give a filter, --colours or --check");
         }
         const bool filter = form.kind == CommandForm::Kind::Filter;
         if (topGiven_ && form.kind != CommandForm::Kind::Colours) {
-            throw Misuse{"--top goes with --colours only"};
+            misuse("--top goes with --colours only");
         }
         checkReach();
         if ((form.order.replace || form.report) && !filter) {
-            throw Misuse{std::string(form.report ? "--report" : "--replace") +
-                         " goes with a filter only"};
+            misuse(std::string(form.report ? "--report" : "--replace") +
+                   " goes with a filter only");
         }
         if (form.quiet && form.kind == CommandForm::Kind::Colours) {
-            throw Misuse{"--quiet goes with a filter or --check, not with --colours"};
+            misuse("--quiet goes with a filter or --check, not with --colours");
         }
         if (form.quiet && form.report) {
-            throw Misuse{"--report and --quiet do not go together"};
+            misuse("--report and --quiet do not go together");
         }
     }
 
@@ -448,16 +450,15 @@ class ArgumentReader {
     void checkReach() const {
         const CommandForm& form = read_.form;
         const KeepReach& reach = form.order.reach;
-        const bool keep =
-            form.kind == CommandForm::Kind::Filter && form.order.settings.option() == 1;
+        const bool keep = form.kind == CommandForm::Kind::Filter && form.order.settings.option == 1;
         if (reach.given && !keep && form.kind != CommandForm::Kind::Colours) {
-            throw Misuse{"--fuzz goes with --keep or --colours only"};
+            misuse("--fuzz goes with --keep or --colours only");
         }
         if (reach.fit > 0 && !keep) {
-            throw Misuse{"--fit goes with --keep and --fuzz only"};
+            misuse("--fit goes with --keep and --fuzz only");
         }
         if (reach.fit > 0 && !reach.given) {
-            throw Misuse{"--fit needs --fuzz, the distance around each key where its fit starts"};
+            misuse("--fit needs --fuzz, the distance around each key where its fit starts");
         }
     }
 
@@ -467,22 +468,21 @@ class ArgumentReader {
         const auto& names = form.names;
         size_t wanted = form.kind == CommandForm::Kind::Filter ? 2 : 1;
         if (names.size() < wanted) {
-            throw Misuse{quoted(chosenBy_) + (wanted == 2 ? " needs the names IN and OUT"
-                                                          : " needs the name of a file")};
+            misuse(quoted(chosenBy_) +
+                   (wanted == 2 ? " needs the names IN and OUT" : " needs the name of a file"));
         }
         if (names.size() > wanted && form.kind != CommandForm::Kind::Check) {
-            throw Misuse{"one name too many for " + quoted(chosenBy_) + ": " +
-                         quoted(names[wanted])};
+            misuse("one name too many for " + quoted(chosenBy_) + ": " + quoted(names[wanted]));
         }
         for (const std::string& name : names) {
             if (name.empty()) {
-                throw Misuse{"an empty file name"};
+                misuse("an empty file name");
             }
             if (name == "-") {
-                throw Misuse{
+                misuse(
                     "'-' is no file name here: an image is neither read from standard "
                     "input nor put in place on standard output; name a file (./- for "
-                    "one called -)"};
+                    "one called -)");
             }
         }
         if (form.kind == CommandForm::Kind::Filter) {
@@ -515,10 +515,10 @@ int runForm(const CommandForm& form, std::ostream& out, std::ostream& err) {
 ReadArguments readArguments(const std::vector<std::string_view>& arguments) {
     try {
         return ArgumentReader(arguments).read();
-    } catch (const Misuse& misuse) {
+    } catch (const RunEnded& stop) {
         ReadArguments refused;
         refused.answer = ReadArguments::Answer::Misuse;
-        refused.problem = misuse.problem;
+        refused.problem = stop.lines.front();
         return refused;
     }
 }

@@ -156,8 +156,7 @@ void ImageJob::streamStrips(const PixelVisitor& visit) {
 }
 
 void ImageJob::dispatchOption() {
-    words.option = file.settingsCopy.option();
-    switch (words.option) {
+    switch (file.settingsCopy.option) {
         case 1:
             runKeepList();
             break;
@@ -179,23 +178,13 @@ void ImageJob::dispatchOption() {
 
 void ImageJob::runKeepList() {
     const SettingsCopy& settings = file.settingsCopy;
-    for (size_t n = 0; n < 5; ++n) {
-        words.keys1to5[n] = static_cast<uint32_t>(settings.keepColour(n));
-        words.keys6to10[n] = static_cast<uint32_t>(settings.keepColour(n + 5));
-    }
-    words.replacement = PixelFilter::kRemoved;
     if (reach_.given) {
-        std::array<uint32_t, PixelFilter::kKeys> given{};
-        for (size_t n = 0; n < PixelFilter::kKeys; ++n) {
-            given[n] = static_cast<uint32_t>(settings.keepColour(n));
-        }
-        runKeepNear(given);
+        runKeepNear(settings.keep);
         return;
     }
-    const auto& k = words.keys1to5;
-    const auto& l = words.keys6to10;
-    counts_.kept = filter.keepColours(rows.rows(), k[0], k[1], k[2], k[3], k[4], l[0], l[1], l[2],
-                                      l[3], l[4], words.replacement, width(), height());
+    const auto& k = settings.keep;
+    counts_.kept = filter.keepColours(rows.rows(), k[0], k[1], k[2], k[3], k[4], k[5], k[6], k[7],
+                                      k[8], k[9], PixelFilter::kRemoved, width(), height());
 }
 
 // Each colour is decided once, in a table: within the distance of a key, or inside the cloud
@@ -204,7 +193,8 @@ void ImageJob::runKeepList() {
 void ImageJob::runKeepNear(const std::array<uint32_t, PixelFilter::kKeys>& given) {
     std::vector<uint32_t> keys;
     for (uint32_t key : given) {
-        if (key != words.replacement && std::find(keys.begin(), keys.end(), key) == keys.end()) {
+        if (key != PixelFilter::kRemoved &&
+            std::find(keys.begin(), keys.end(), key) == keys.end()) {
             keys.push_back(key);
         }
     }
@@ -219,7 +209,7 @@ void ImageJob::runKeepNear(const std::array<uint32_t, PixelFilter::kKeys>& given
         }
     }
     const std::vector<uint64_t> counted =
-        filter.keepNear(rows.rows(), kept, clouds, words.replacement, width(), height());
+        filter.keepNear(rows.rows(), kept, clouds, PixelFilter::kRemoved, width(), height());
     for (size_t n = 0; n < PixelFilter::kKeys; ++n) {
         const auto at = std::find(keys.begin(), keys.end(), given[n]);
         counts_.kept[n] = at == keys.end() ? 0 : counted[static_cast<size_t>(at - keys.begin())];
@@ -264,9 +254,8 @@ std::vector<InkCloud> ImageJob::fittedClouds(const std::vector<uint32_t>& keys,
 
 void ImageJob::runBandFilter() {
     const SettingsCopy& settings = file.settingsCopy;
-    words.replacement = PixelFilter::kRemoved;
-    const auto low = static_cast<uint32_t>(settings.lowFilter());
-    const auto high = static_cast<uint32_t>(settings.highFilter());
+    const uint32_t low = settings.lowFilter;
+    const uint32_t high = settings.highFilter;
     console_.print("low_filter is: ");
     console_.print(low);
     console_.endLine();
@@ -277,7 +266,7 @@ void ImageJob::runBandFilter() {
     console_.print(high);
     console_.endLine();
     counts_.changed =
-        filter.removeBand(rows.rows(), low, high, words.replacement, width(), height());
+        filter.removeBand(rows.rows(), low, high, PixelFilter::kRemoved, width(), height());
 }
 
 // The clean-up keeps a few rows of its own besides the raster.

@@ -45,15 +45,6 @@ class ImageJob {
     const FilterCounts& counts() const { return counts_; }
 
   private:
-    // The filter parameter words, filled by an option's stage just before its filter runs;
-    // the contour clean-up's passes take their keys and paint as constants of their own.
-    struct FilterWords {
-        std::array<uint32_t, 5> keys1to5{};
-        uint32_t replacement{};
-        std::array<uint32_t, 5> keys6to10{};
-        int32_t option{};
-    };
-
     void readImage();
     void readLayout(bool held);
     void checkImageSize(uint32_t count, uint32_t width, bool held);
@@ -79,7 +70,6 @@ class ImageJob {
     Console& console_;
     PixelRaster rows;
     int32_t stripIndex{};
-    FilterWords words;
     TifFile file;
     PixelFilter filter;
     bool closesWithKeyWait_ = true;

@@ -30,11 +30,11 @@ std::string grouped(uint64_t count) {
 
 RunSummary::RunSummary(const JobOrder& order, const ImageJob::FilterCounts& counts, uint64_t pixels)
     : order_(order), changed_(counts.changed), pixels_(pixels) {
-    if (order.settings.option() != 1) {
+    if (order.settings.option != 1) {
         return;
     }
     for (size_t n = 0; n < PixelFilter::kKeys; ++n) {
-        const auto colour = static_cast<uint32_t>(order.settings.keepColour(n));
+        const uint32_t colour = order.settings.keep[n];
         const bool listed = std::any_of(keys_.begin(), keys_.end(),
                                         [colour](const Key& key) { return key.colour == colour; });
         if (colour != PixelFilter::kRemoved && !listed) {
@@ -90,13 +90,13 @@ std::string RunSummary::fitWarning(const Key& key) const {
 std::string RunSummary::line() const {
     std::string done;
     const SettingsCopy& settings = order_.settings;
-    switch (settings.option()) {
+    switch (settings.option) {
         case 1:
             done = keptLine();
             break;
         case 2:
-            done = "band " + hex(static_cast<uint32_t>(settings.lowFilter())) + " to " +
-                   hex(static_cast<uint32_t>(settings.highFilter())) + " removed" + share(changed_);
+            done = "band " + hex(settings.lowFilter) + " to " + hex(settings.highFilter) +
+                   " removed" + share(changed_);
             break;
         case 3:
             done = "contours black" + share(changed_);
@@ -120,10 +120,10 @@ std::vector<std::string> RunSummary::warnings() const {
                             : "the colour " + hex(key.colour) + " matches no pixel of the image");
         }
     }
-    const int32_t option = order_.settings.option();
+    const int32_t option = order_.settings.option;
     if (option == 2 && changed_ == 0) {
-        said.push_back("the band " + hex(static_cast<uint32_t>(order_.settings.lowFilter())) +
-                       " to " + hex(static_cast<uint32_t>(order_.settings.highFilter())) +
+        said.push_back("the band " + hex(order_.settings.lowFilter) + " to " +
+                       hex(order_.settings.highFilter) +
                        " holds no pixel of the image; none was removed");
     }
     if (option == 4 && changed_ == 0) {

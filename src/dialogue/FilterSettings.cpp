@@ -219,11 +219,12 @@ int32_t FilterSettings::hexLetterValue(char c) {
 
 SettingsCopy SettingsCopy::of(const FilterSettings& settings) {
     SettingsCopy copy;
+    // The answers' words are the colours' bits; a word the menu left unset has none.
     for (size_t n = 0; n < FilterSettings::kKeepColours.size(); ++n) {
-        copy.words[n] = settings.*FilterSettings::kKeepColours[n];
+        copy.keep[n] = static_cast<uint32_t>(settings.*FilterSettings::kKeepColours[n]);
     }
-    copy.words[kLowFilter] = settings.low_filter;
-    copy.words[kHighFilter] = settings.high_filter;
-    copy.words[kOption] = settings.option;
+    copy.lowFilter = static_cast<uint32_t>(settings.low_filter);
+    copy.highFilter = static_cast<uint32_t>(settings.high_filter);
+    copy.option = settings.option;
     return copy;
 }

@@ -50,17 +50,14 @@ class FilterSettings {
     void keepInAnswerLine(std::string_view line);
 };
 
-// The thirteen settings words as the job and the filters read them.
+// The settings of a run as the job and the filters read them, whether the dialogue or the
+// command line gave them: the option, the colours it keeps and the band's bounds, colours as
+// the pixels' words 0x00RRGGBB.
 struct SettingsCopy {
-    static constexpr int kLowFilter = 10;
-    static constexpr int kHighFilter = 11;
-    static constexpr int kOption = 12;
-
-    std::array<int32_t, 13> words{};
+    std::array<uint32_t, 10> keep{};
+    uint32_t lowFilter{};
+    uint32_t highFilter{};
+    int32_t option{};
 
     static SettingsCopy of(const FilterSettings& settings);
-    int32_t keepColour(size_t index) const { return words[index]; }
-    int32_t lowFilter() const { return words[kLowFilter]; }
-    int32_t highFilter() const { return words[kHighFilter]; }
-    int32_t option() const { return words[kOption]; }
 };

@@ -41,7 +41,7 @@ void TifFile::copyTail(const uint32_t* const* rows) {
     openInput();
     openOutput();
     // Without a filter the raster is the input's, and the pages stay as the file has them.
-    const bool filtered = settingsCopy.option() >= 1 && settingsCopy.option() <= 4;
+    const bool filtered = settingsCopy.option >= 1 && settingsCopy.option <= 4;
     for (const ReducedBlock& block : filtered ? reducedBlocks_ : std::vector<ReducedBlock>{}) {
         copyInput(copied_, block.offset);
         writeReducedBlock(block, rows);
