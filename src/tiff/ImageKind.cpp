@@ -11,6 +11,7 @@
 #include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
 #include "tiff/DirectoryTags.h"
+#include "tiff/PageChain.h"
 #include "tiff/TifFile.h"
 
 // A file of another kind than uncompressed 8-bit RGB in strips is refused before a strip is
@@ -198,6 +199,10 @@ std::string gdalValues(const ImageKind& kind) {
                               : inverted ? " -scale 0 255" + toBytes
                                          : "");
     }
+    // The colour table of a 16-bit palette holds 16-bit values of 8-bit colours.
+    if (kind.photometric == ImageKind::kPalette && kind.firstBits == 16) {
+        return " -ot Byte";
+    }
     if (grey(kind) && (kind.firstBits == 2 || kind.firstBits == 4)) {
         return " -scale 0 " + std::to_string((1U << kind.firstBits) - 1) + toBytes;
     }
@@ -235,14 +240,34 @@ bool isTiffExtension(std::string extension) {
 }
 
 // The converted file goes beside the input, named after it: sheet12.tif gives
-// sheet12-rgb.tif, so the printed command can be pasted as it is.
+// sheet12-rgb.tif, or sheet12-rgb-2.tif where a file has that name, and so on, so the
+// printed command can be pasted as it is and replaces nothing.
 std::string convertedName(const std::string& input) {
     size_t folderEnd = input.find_last_of("/\\");
     size_t dot = input.rfind('.');
     bool hasExtension = dot != std::string::npos &&
                         (folderEnd == std::string::npos || dot > folderEnd + 1) &&
                         isTiffExtension(input.substr(dot));
-    return hasExtension ? input.substr(0, dot) + "-rgb" + input.substr(dot) : input + "-rgb.tif";
+    const std::string base = (hasExtension ? input.substr(0, dot) : input) + "-rgb";
+    const std::string extension = hasExtension ? input.substr(dot) : ".tif";
+    std::string name = base + extension;
+    for (uint64_t n = 2; platform::isRegularFile(name); ++n) {
+        name = base + "-" + std::to_string(n) + extension;
+    }
+    return name;
+}
+
+// The levels of the file's overviews, the reduced-resolution pages after its first image.
+std::vector<uint64_t> internalOverviewLevels(InputFile& input) {
+    const std::vector<ChainPage> pages = readPageChain(input);
+    std::vector<PageSize> reduced;
+    for (size_t p = 1; p < pages.size(); ++p) {
+        if (pages[p].reduced) {
+            reduced.push_back(pages[p].size);
+        }
+    }
+    return pages.empty() || pages.front().reduced ? std::vector<uint64_t>{}
+                                                  : overviewLevels(reduced, pages.front().size);
 }
 
 // The names beside an image under which GDAL finds its world file: for sheet.tif,
@@ -320,7 +345,7 @@ bool ImageKind::gdalConverts() const {
         case kRgb:
             return samples >= 3 && otherBits == 8;
         case kPalette:
-            return samples == 1 && fewBits;
+            return samples == 1 && (fewBits || firstBits == 16);
         case kCmyk:
             return samples == 4 && otherBits == 8;
         case kYCbCr:
@@ -370,18 +395,27 @@ std::string ImageKind::refusal() const {
 
 // GDAL's gdal_translate wherever it keeps the georeferencing, or where the colour bands only
 // need their true name, or where values need scaling that ImageMagick cannot do; libtiff's
-// tiffcp where only the storage differs; ImageMagick where the colours must change.
+// tiffcp where only the storage differs; ImageMagick where the colours must change. tiffcp
+// copies every page, overviews included; gdal_translate writes the first image alone, and
+// ImageMagick, given the first alone, so gdaladdo then rebuilds the overviews' levels, a
+// second command that cmd.exe and POSIX shells both run after &&.
 std::string ImageKind::conversion(const std::string& input, const std::string& output) const {
-    const std::string names = " " + input + " " + output;
+    const std::string from = platform::shellWord(input);
+    const std::string to = platform::shellWord(output);
+    const std::string names = " " + from + " " + to;
+    const std::string overviews =
+        overviewLevels.empty() ? "" : " && gdaladdo -r nearest " + to + levelWords(overviewLevels);
     if (onlyDecompressed() && !georeferenced) {
         return "tiffcp" + tiffcpOptions(*this) + names;
     }
     if ((georeferenced && gdalConverts()) || colourBandsMarkedGrey() ||
         (wide() && !imageMagickScales(*this))) {
-        return "gdal_translate" + gdalOptions(*this) + names;
+        return "gdal_translate" + gdalOptions(*this) + names + overviews;
     }
     if (!rgb()) {
-        return "convert " + input + imageMagickOptions(*this) + " " + output;
+        const std::string first =
+            overviewLevels.empty() ? from : platform::shellWord(input + "[0]");
+        return "convert " + first + imageMagickOptions(*this) + " " + to + overviews;
     }
     return "tiffcp" + tiffcpOptions(*this) + names;
 }
@@ -395,20 +429,26 @@ void TifFile::refuse(ImageKind kind) {
     if (kind.wide()) {
         kind.range = readSampleRange(input, fileSize_, kind);
     }
+    kind.overviewLevels = internalOverviewLevels(input);
     console_.errorLine(kind.refusal());
     console_.errorLine("Convert it first" + kind.conversionNote() + ", for example with:");
-    console_.errorLine("  " + kind.conversion(platform::shellWord(input.name),
-                                              platform::shellWord(convertedName(input.name))));
+    console_.errorLine("  " + kind.conversion(input.name, convertedName(input.name)));
     endRun(console_);
 }
 
+// The dialogue's header check says its line first, whatever the header; a command says of a
+// BigTIFF or a big-endian TIFF only what is true of it, from the line that names its kind.
 void TifFile::refuseHeader() {
-    console_.errorLine("not a valid little endian TIF file");
     const bool littleEndian = header_bytes[0] == 0x49 && header_bytes[1] == 0x49;
     const bool bigEndian = header_bytes[0] == 0x4D && header_bytes[1] == 0x4D;
     const uint32_t version = bigEndian ? littleEndian16(header_bytes[3], header_bytes[2])
                                        : littleEndian16(header_bytes[2], header_bytes[3]);
-    if ((littleEndian && version == 43) || (bigEndian && (version == 42 || version == 43))) {
+    const bool foreign =
+        (littleEndian && version == 43) || (bigEndian && (version == 42 || version == 43));
+    if (!foreign || !ordered_) {
+        console_.errorLine("not a valid little endian TIF file");
+    }
+    if (foreign) {
         refuse(foreignKind(bigEndian, version == 43));
     }
     endRun(console_);

@@ -11,15 +11,15 @@ TifFile::TifFile(Console& console) : console_(console) {
     output.askName(console);
 }
 
-// The names of an order were given at once, so a name that cannot be used ends the run. Its
-// output name is not reserved: nothing appears there before the complete output.
+// The names of an order were given at once, so a name that cannot be used ends the run, said
+// as a command says every failure, behind the input's name. Its output name is not reserved:
+// nothing appears there before the complete output.
 TifFile::TifFile(Console& console, const JobOrder& order)
-    : settingsCopy(order.settings), console_(console) {
+    : settingsCopy(order.settings), console_(console), ordered_(true) {
     input.name = order.input;
     std::string reason;
     if (!input.hold(reason)) {
-        console_.errorLine(cannotOpen(input.name));
-        fail(reason);
+        fail("cannot open: " + reason);
     }
     if (order.writes()) {
         output.name = order.output;

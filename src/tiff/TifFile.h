@@ -148,6 +148,8 @@ class TifFile {
     void writeReducedBlock(const ReducedBlock& block, const uint32_t* const* rows);
 
     Console& console_;
+    // Whether the names came with an order (a command) rather than at the prompts.
+    bool ordered_ = false;
     uint64_t fileSize_{};
     // The first directory's entries, by tag.
     DirectoryTags tags_;
