@@ -47,7 +47,6 @@ std::string tifffile(const std::string& array, const std::string& options = "",
 
 const Kind kKinds[] = {
     {"tiffcp_lzw", kRgb + "tiffcp -c lzw base.tif k.tif", 0},
-    {"tiffcp_lzw_overviews", kRgb + "tiffcp -c lzw base.tif k.tif" + kOverviews, 0},
     {"tiffcp_lzw_name_taken", kRgb + "tiffcp -c lzw base.tif k.tif && cp k.tif k-rgb.tif", 0},
     {"vips_deflate", kRgb + "vips tiffsave base.tif k.tif --compression deflate", 0},
     {"gdal_lzma", kRgb + "gdal_translate -co COMPRESS=LZMA base.tif k.tif", 0},
@@ -56,6 +55,7 @@ const Kind kKinds[] = {
     {"tiffcp_tiled", kRgb + "tiffcp -t -w 16 -l 16 base.tif k.tif", 0},
     {"vips_tiled", kRgb + "vips tiffsave base.tif k.tif --tile --tile-width 16", 0},
     {"tiffcp_planar", kRgb + "tiffcp -p separate base.tif k.tif", 0},
+    {"tiffcp_planar_overviews", kRgb + "tiffcp -p separate base.tif k.tif" + kOverviews, 0},
     {"tiffcp_bigtiff_bigendian", kRgb + "tiffcp -8 -B base.tif k.tif", 0},
     {"gdal_bigtiff", geo("-co BIGTIFF=YES"), 0},
     {"gdal_bigendian_lzw", geo("-co ENDIANNESS=BIG -co COMPRESS=LZW"), 0},

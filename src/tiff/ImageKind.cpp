@@ -395,29 +395,30 @@ std::string ImageKind::refusal() const {
 
 // GDAL's gdal_translate wherever it keeps the georeferencing, or where the colour bands only
 // need their true name, or where values need scaling that ImageMagick cannot do; libtiff's
-// tiffcp where only the storage differs; ImageMagick where the colours must change. tiffcp
-// copies every page, overviews included; gdal_translate writes the first image alone, and
-// ImageMagick, given the first alone, so gdaladdo then rebuilds the overviews' levels, a
-// second command that cmd.exe and POSIX shells both run after &&.
+// tiffcp where only the storage differs; ImageMagick where the colours must change. Of a file
+// with overviews each takes the first image alone (IN,0 for tiffcp, IN[0] for ImageMagick;
+// gdal_translate takes no other): tiffcp cannot convert every kind of overview page, and
+// ImageMagick would make each an image of its own. gdaladdo then rebuilds the same levels, in
+// a second command that cmd.exe and POSIX shells both run after &&.
 std::string ImageKind::conversion(const std::string& input, const std::string& output) const {
-    const std::string from = platform::shellWord(input);
+    const bool overviews = !overviewLevels.empty();
+    const auto from = [&](const char* firstImage) {
+        return platform::shellWord(overviews ? input + firstImage : input);
+    };
     const std::string to = platform::shellWord(output);
-    const std::string names = " " + from + " " + to;
-    const std::string overviews =
-        overviewLevels.empty() ? "" : " && gdaladdo -r nearest " + to + levelWords(overviewLevels);
+    const std::string rebuilt =
+        overviews ? " && gdaladdo -r nearest " + to + levelWords(overviewLevels) : "";
     if (onlyDecompressed() && !georeferenced) {
-        return "tiffcp" + tiffcpOptions(*this) + names;
+        return "tiffcp" + tiffcpOptions(*this) + " " + from(",0") + " " + to + rebuilt;
     }
     if ((georeferenced && gdalConverts()) || colourBandsMarkedGrey() ||
         (wide() && !imageMagickScales(*this))) {
-        return "gdal_translate" + gdalOptions(*this) + names + overviews;
+        return "gdal_translate" + gdalOptions(*this) + " " + from("") + " " + to + rebuilt;
     }
     if (!rgb()) {
-        const std::string first =
-            overviewLevels.empty() ? from : platform::shellWord(input + "[0]");
-        return "convert " + first + imageMagickOptions(*this) + " " + to + overviews;
+        return "convert " + from("[0]") + imageMagickOptions(*this) + " " + to + rebuilt;
     }
-    return "tiffcp" + tiffcpOptions(*this) + names;
+    return "tiffcp" + tiffcpOptions(*this) + " " + from(",0") + " " + to + rebuilt;
 }
 
 void TifFile::refuse(ImageKind kind) {
