@@ -53,6 +53,8 @@ class TifFile {
     // The bytes after the last strip, with the blocks of the reduced-resolution pages
     // rebuilt from the filtered rows.
     void copyTail(const uint32_t* const* rows);
+    // Warns where the file's no-data value is one that the filter writes.
+    void warnOfNoData();
     const std::vector<int32_t>& stripsInFileOrder() const { return fileOrder_; }
     uint64_t inputSize() const { return fileSize_; }
 
