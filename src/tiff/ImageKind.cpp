@@ -252,7 +252,8 @@ std::string convertedName(const std::string& input) {
     const std::string extension = hasExtension ? input.substr(dot) : ".tif";
     std::string name = base + extension;
     for (uint64_t n = 2; platform::isRegularFile(name); ++n) {
-        name = base + "-" + std::to_string(n) + extension;
+        name = base;
+        name.append("-").append(std::to_string(n)).append(extension);
     }
     return name;
 }
