@@ -403,23 +403,25 @@ std::string ImageKind::refusal() const {
 // a second command that cmd.exe and POSIX shells both run after &&.
 std::string ImageKind::conversion(const std::string& input, const std::string& output) const {
     const bool overviews = !overviewLevels.empty();
-    const auto from = [&](const char* firstImage) {
-        return platform::shellWord(overviews ? input + firstImage : input);
-    };
+    const std::string from = platform::shellWord(input);
+    // ",0" needs no quotes in either shell, and stays outside them, so that the line reads
+    // the same on every system; "[0]" must be quoted, or sh takes it for a pattern.
+    const std::string firstForTiffcp = overviews ? from + ",0" : from;
+    const std::string firstForMagick = overviews ? platform::shellWord(input + "[0]") : from;
     const std::string to = platform::shellWord(output);
     const std::string rebuilt =
         overviews ? " && gdaladdo -r nearest " + to + levelWords(overviewLevels) : "";
     if (onlyDecompressed() && !georeferenced) {
-        return "tiffcp" + tiffcpOptions(*this) + " " + from(",0") + " " + to + rebuilt;
+        return "tiffcp" + tiffcpOptions(*this) + " " + firstForTiffcp + " " + to + rebuilt;
     }
     if ((georeferenced && gdalConverts()) || colourBandsMarkedGrey() ||
         (wide() && !imageMagickScales(*this))) {
-        return "gdal_translate" + gdalOptions(*this) + " " + from("") + " " + to + rebuilt;
+        return "gdal_translate" + gdalOptions(*this) + " " + from + " " + to + rebuilt;
     }
     if (!rgb()) {
-        return "convert " + from("[0]") + imageMagickOptions(*this) + " " + to + rebuilt;
+        return "convert " + firstForMagick + imageMagickOptions(*this) + " " + to + rebuilt;
     }
-    return "tiffcp" + tiffcpOptions(*this) + " " + from(",0") + " " + to + rebuilt;
+    return "tiffcp" + tiffcpOptions(*this) + " " + firstForTiffcp + " " + to + rebuilt;
 }
 
 void TifFile::refuse(ImageKind kind) {
