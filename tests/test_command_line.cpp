@@ -53,7 +53,11 @@ std::string described(const ReadArguments& read) {
         text << " " << name;
     }
     text << (form.quiet ? " -q" : "") << (form.order.replace ? " --replace" : "")
-         << (form.report ? " --report" : "");
+         << (form.report ? " --report" : "") << std::dec;
+    if (const KeepReach& reach = form.order.reach; reach.given) {
+        text << " fuzz " << reach.distanceSquared << (reach.fit > 0 ? " fit " : "")
+             << (reach.fit > 0 ? reach.fitted : "");
+    }
     return text.str();
 }
 
@@ -103,6 +107,25 @@ TEST(CommandLine, ArgumentsAreReadAsGetoptLongReadsThem) {
         {"-q --colours a", "usage: --quiet goes with a filter or --check"},
         {"--report -q --red-cast a b", "usage: --report and --quiet do not go together"},
         {"--quiet=yes --contours a b", "usage: '--quiet' takes no value"},
+        {"-k c96a2d --fuzz 12.5 a b", "option 1 c96a2d: a b fuzz 156"},
+        {"--colours --fuzz=10% a", "colours top 16: a fuzz 1950"},
+        {"--fu 100% -k 000000 --fit 2.5 a b", "option 1: a b fuzz 195075 fit 2.5"},
+        {"-k 000000 --fuzz 442 a b", "option 1: a b fuzz 195364"},
+        {"-k 000000 --f 3 a b", "usage: option '--f' is ambiguous: --fuzz or --fit?"},
+        {"-k 000000 --fuzz 442.5 a b",
+         "usage: --fuzz takes a distance from 0 to 442, or a share of the colour cube's "
+         "diagonal from 0% to 100%, not '442.5'"},
+        {"-k 000000 --fuzz 100.5% a b", "usage: --fuzz takes a distance from 0 to 442"},
+        {"-k 000000 --fuzz 1e2 a b", "usage: --fuzz takes a distance from 0 to 442"},
+        {"-k 000000 --fuzz=-1 a b", "usage: --fuzz takes a distance from 0 to 442"},
+        {"-k 000000 --fuzz % a b", "usage: --fuzz takes a distance from 0 to 442"},
+        {"--fuzz 3 -b 100000,c9ffff a b", "usage: --fuzz goes with --keep or --colours only"},
+        {"--check --fuzz 3 a", "usage: --fuzz goes with --keep or --colours only"},
+        {"--fit 3 --fuzz 3 --colours a", "usage: --fit goes with --keep and --fuzz only"},
+        {"-k 000000 --fit 3 a b", "usage: --fit needs --fuzz"},
+        {"-k 000000 --fuzz 3 --fit 0 a b",
+         "usage: --fit takes a number of standard deviations above 0 and up to 10, not '0'"},
+        {"-k 000000 --fuzz 3 --fit 10.5 a b", "usage: --fit takes a number of standard deviations"},
         {"--contours a b --keep",
          "usage: '--keep' needs a value; quote a colour that begins "
          "with #, as in '#c96a2d'"},
@@ -139,6 +162,8 @@ TEST(CommandLine, EachFilterWritesWhatTheDialogueWritesAndSaysWhatItDid) {
          "-kc9ea9d,#C96A2D,0x000a0b0c,c9ea9d --",
          "colours kept in 254 of 627 pixels (40.5 %): c9ea9d 204; c96a2d 50; 0a0b0c 0",
          "velstram: " + pillow + ": the colour 0a0b0c matches no pixel of the image\n"},
+        {"pillow", "1\nc9ea9d\nc96a2d\n0\n0\n0\n0\n0\n0\n0\n0\n", "-k c9ea9d,c96a2d --fuzz 0",
+         "colours within 0 of a key kept in 254 of 627 pixels (40.5 %): c9ea9d 204; c96a2d 50", ""},
         {"pillow", "2\n100000\nc9ffff\n", "--band=100000,c9ffff --report",
          "band 100000 to c9ffff removed in 281 of 627 pixels (44.8 %)", ""},
         {"pillow", "2\n100000\n100000\n", "--band 100000,100000",
@@ -249,6 +274,15 @@ TEST(CommandLine, StopsRefusalsAndWarningsGoToStandardError) {
     EXPECT_EQ(runProgram("", "-q --red-cast " + quoted(missing) + quoted(folder / "m.tif")).errors,
               cannotOpen + "velstram: " + typedPath(missing) + ": exiting program\n");
 
+    // A link whose target is missing is not written through, as cp refuses to.
+    const fs::path link = folder / "link.tif";
+    fs::create_symlink(folder / "gone.tif", link);
+    EXPECT_EQ(runProgram("", "-q --red-cast " + quoted(good) + quoted(link)).errors,
+              from + "**Cannot open" + link.string() + "**\n" + from +
+                  "Not writing through dangling symbolic link '" + link.string() + "'\n" + from +
+                  "exiting program\n");
+    EXPECT_FALSE(fs::exists(folder / "gone.tif"));
+
     const std::string ok = typedPath(good) + ": ok, 33 x 19 pixels, 1 strip\n";
     const std::tuple<std::string, std::string, RunResult> checks[] = {
         {ok, refusal, runProgram("", "--check " + quoted(good) + quoted(refused))},
@@ -269,10 +303,15 @@ TEST(CommandLine, StopsRefusalsAndWarningsGoToStandardError) {
     }
 }
 
-// The census of a fixture, recorded beside it; piped, it holds no escape codes.
+// The census of a fixture, and its groups of near colours, recorded beside it; piped, they
+// hold no escape codes.
 TEST(CommandLine, ColourCensusIsRecorded) {
-    RunResult run = runProgram("", "--colours --top 20 " + quoted(fixture("pillow.tif")));
-    expectRecorded(run.transcript, fixture("colours/pillow.txt"));
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.errors, "");
+    for (const std::string fuzz : {"", "--fuzz 40 "}) {
+        RunResult run =
+            runProgram("", "--colours --top 20 " + fuzz + quoted(fixture("pillow.tif")));
+        expectRecorded(run.transcript,
+                       fixture(fuzz.empty() ? "colours/pillow.txt" : "colours/pillow-groups.txt"));
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.errors, "");
+    }
 }

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include "FilterModels.h"
+#include "platform/HiddenName.h"
 
 using namespace testing_support;
 
@@ -282,10 +283,46 @@ TEST(ProgramRun, OfTwoRunsOnOneOutputNameAtMostOneSucceeds) {
     }
 }
 
+// An output name up to the system's longest (255) is written over an empty file there, and
+// with --replace over one that holds data, through a hidden file of a shortened name; the
+// left-over of an ended run for that name goes, that of another long name with the same
+// start stays. A longer name is refused before the input is read: no report is printed.
+TEST(ProgramRun, LongOutputNamesAreWrittenAndTooLongOnesRefusedFirst) {
+    const fs::path folder = scratch("long names");
+    const std::string in = "'" + typedPath(fixture("pillow.tif")) + "' ";
+    const Bytes filtered = models::filteredFile(readBytes(fixture("pillow.tif")), models::redCast);
+    const std::string other = std::string(251, 'n') + "x.tif";
+    writeBytes(folder / (platform::hiddenPrefix<char>(other, 255) + "2147483646.tmp"), {'p'});
+    for (size_t length : {240U, 250U, 255U, 256U}) {
+        const std::string name = std::string(length - 4, 'n') + ".tif";
+        const std::string out = "'" + typedPath(folder / name) + "'";
+        const fs::path left = folder / (platform::hiddenPrefix<char>(name, 255) + "2147483646.tmp");
+        for (const std::string option :
+             {"--report --red-cast ", "--report --replace --red-cast "}) {
+            const bool refused = length > 255;
+            if (!refused) {
+                writeBytes(folder / name,
+                           option.find("replace") != std::string::npos ? Bytes{'o'} : Bytes{});
+                writeBytes(left, {'p'});
+            }
+            RunResult run = runProgram("", option + in + out);
+            EXPECT_EQ(run.status, refused ? 1 : 0) << length << run.errors;
+            EXPECT_EQ(run.transcript.empty(), refused) << length;
+            EXPECT_EQ(run.errors.find("**Cannot open") != std::string::npos, refused) << length;
+            EXPECT_TRUE(refused || readBytes(folder / name) == filtered) << length;
+            EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), refused ? 1 : 2) << length;
+            if (!refused) {
+                fs::remove(folder / name);
+            }
+        }
+    }
+}
+
 // On Windows a file that a run holds is shared for reading only: a run that would write it
-// meanwhile is refused, and told why. Elsewhere that run replaces it, and the first still
-// reads the file it holds. The first run holds its input while it waits for the output's name.
-TEST(ProgramRun, AFileAnotherRunHoldsIsRefusedOnWindowsAndReadWholeElsewhere) {
+// meanwhile is refused, and told why. Elsewhere that run replaces it, and the first, whose
+// held file was unlinked (as a rewrite could have done), writes nothing. The first run holds
+// its input while it waits for the output's name.
+TEST(ProgramRun, AFileAnotherRunHoldsIsRefusedOnWindowsAndFailsTheHolderElsewhere) {
     const bool windows = std::getenv("VELSTRAM_WINDOWS_PATHS") != nullptr;
     const std::string end = windows ? "\\r\\n" : "\\n";
     const fs::path folder = scratch("held");
@@ -301,7 +338,7 @@ TEST(ProgramRun, AFileAnotherRunHoldsIsRefusedOnWindowsAndReadWholeElsewhere) {
         "' 2> refused.txt; s=$?; printf 'out.tif" + end +
         "' >&7; exec 7>&-; wait $!; exit $((s * 16 + $?))";
     const int raw = std::system(script.c_str());
-    EXPECT_EQ(WEXITSTATUS(raw), windows ? 16 : 0);
+    EXPECT_EQ(WEXITSTATUS(raw), windows ? 16 : 1);
     const Bytes refused = readBytes(folder / "refused.txt");
     EXPECT_EQ(replaceAll(std::string(refused.begin(), refused.end()), "\r\n", "\n"),
               !windows ? ""
@@ -310,5 +347,6 @@ TEST(ProgramRun, AFileAnotherRunHoldsIsRefusedOnWindowsAndReadWholeElsewhere) {
                              "written\nvelstram: " +
                              by + ": exiting program\n");
     EXPECT_TRUE(readBytes(folder / "out.tif") ==
-                models::filteredFile(readBytes(fixture("pillow.tif")), models::redCast));
+                (windows ? models::filteredFile(readBytes(fixture("pillow.tif")), models::redCast)
+                         : Bytes{}));
 }

@@ -23,45 +23,62 @@ std::string swatch(uint32_t colour) {
 
 }  // namespace
 
-// The caller keeps the image below 2^32 pixels, so no count can overflow. Maps hold long
-// runs of one colour, and adding a run at a time spares the table most of its updates,
-// which would each wait for the one before on the same count.
-ColourCensus::ColourCensus(uint32_t* const* rows, uint32_t width, uint32_t height)
-    : counts_(std::make_unique_for_overwrite<uint32_t[]>(kColours)),
-      pixels_(uint64_t{width} * height) {
+// Maps hold long runs of one colour, and adding a run at a time spares the table most of its
+// updates, which would each wait for the one before on the same count.
+ColourCensus::ColourCensus() : counts_(std::make_unique_for_overwrite<uint32_t[]>(kColours)) {
     platform::preferLargePages(counts_.get(), kColours * sizeof(uint32_t));
     std::fill(counts_.get(), counts_.get() + kColours, 0U);
-    for (uint32_t r = 0; r < height; ++r) {
-        countRow(rows[r], width);
-    }
 }
 
-void ColourCensus::countRow(const uint32_t* row, uint32_t width) {
-    uint32_t colour = row[0];
+ColourCensus::ColourCensus(const ColourTable& among)
+    : among_(&among), ranks_(ColourTable::kColours / 32) {
+    uint32_t held = 0;
+    for (size_t word = 0; word < ranks_.size(); ++word) {
+        ranks_[word] = held;
+        held += static_cast<uint32_t>(std::popcount(among.words()[word]));
+    }
+    counts_ = std::make_unique<uint32_t[]>(held);
+}
+
+// Each run of one colour is added at once.
+void ColourCensus::count(const uint32_t* pixels, size_t count) {
+    if (count == 0) {
+        return;
+    }
+    pixels_ += count;
+    auto add = [this](uint32_t colour, uint32_t run) {
+        if (among_ == nullptr || among_->holds(colour)) {
+            counts_[at(colour)] += run;
+        }
+    };
+    uint32_t colour = pixels[0];
     uint32_t run = 0;
-    for (uint32_t c = 0; c < width; ++c) {
-        if (row[c] != colour) {
-            counts_[colour & (kColours - 1)] += run;
-            colour = row[c];
+    for (size_t c = 0; c < count; ++c) {
+        if (pixels[c] != colour) {
+            add(colour, run);
+            colour = pixels[c];
             run = 0;
         }
         ++run;
     }
-    counts_[colour & (kColours - 1)] += run;
+    add(colour, run);
 }
 
 // A heap of the top commonest seen so far, its least common on top, keeps the memory to the
 // number of lines asked for. Colours come in rising order, so a colour as common as the
 // least common one kept comes after it: only a larger count earns a place.
-ColourCensus::Summary ColourCensus::summary(uint32_t top) const {
+ColourCensus::Summary ColourCensus::summary(uint32_t top, const ColourTable* among) const {
     Summary found;
-    const uint32_t* counts = counts_.get();
     uint32_t distinct = 0;
     uint32_t enough = top == 0 ? UINT32_MAX : 0;
     for (uint32_t colour = 0; colour < kColours; ++colour) {
-        distinct += counts[colour] != 0 ? 1 : 0;
-        if (counts[colour] > enough) {
-            enough = keep(found.commonest, {colour, counts[colour]}, top);
+        const uint32_t pixels = pixelsOf(colour);
+        if (among != nullptr && (pixels == 0 || !among->holds(colour))) {
+            continue;
+        }
+        distinct += pixels != 0 ? 1 : 0;
+        if (pixels > enough) {
+            enough = keep(found.commonest, {colour, pixels}, top);
         }
     }
     found.distinct = distinct;
@@ -80,17 +97,40 @@ uint32_t ColourCensus::keep(std::vector<Share>& kept, Share share, uint32_t top)
     return kept.size() == top ? kept.front().pixels : 0;
 }
 
-void ColourCensus::print(std::ostream& out, uint32_t top, bool swatches) const {
+// A census of a table's colours looks only at the colours the table holds.
+std::vector<ColourCensus::Share> ColourCensus::present() const {
+    std::vector<Share> found;
+    for (uint32_t word = 0; word < kColours / 32; ++word) {
+        const uint32_t bits = among_ != nullptr ? among_->words()[word] : ~uint32_t{0};
+        for (uint32_t bit = 0; bits != 0 && bit < 32; ++bit) {
+            const uint32_t colour = word << 5 | bit;
+            if ((bits >> bit & 1) != 0 && pixelsOf(colour) != 0) {
+                found.push_back({colour, pixelsOf(colour)});
+            }
+        }
+    }
+    return found;
+}
+
+std::string ColourCensus::shareLine(uint32_t colour, uint64_t pixels, bool swatches) const {
     const int countWidth = static_cast<int>(std::to_string(pixels_).size());
+    std::ostringstream line;
+    line << (swatches ? swatch(colour) : "") << std::hex << std::setfill('0') << std::setw(6)
+         << colour << std::dec << std::setfill(' ') << "  " << std::setw(countWidth) << pixels
+         << "  " << std::fixed << std::setprecision(2) << std::setw(6)
+         << 100.0 * static_cast<double>(pixels) / static_cast<double>(pixels_) << " %";
+    return line.str();
+}
+
+std::string ColourCensus::distinctLine(uint32_t distinct) {
+    return std::to_string(distinct) +
+           (distinct == 1 ? " distinct colour\n" : " distinct colours\n");
+}
+
+void ColourCensus::print(std::ostream& out, uint32_t top, bool swatches) const {
     Summary found = summary(top);
     for (const Share& share : found.commonest) {
-        std::ostringstream line;
-        line << std::hex << std::setfill('0') << std::setw(6) << share.colour << std::dec
-             << std::setfill(' ') << "  " << std::setw(countWidth) << share.pixels << "  "
-             << std::fixed << std::setprecision(2) << std::setw(6)
-             << 100.0 * share.pixels / static_cast<double>(pixels_) << " %\n";
-        out << (swatches ? swatch(share.colour) : "") << line.str();
+        out << shareLine(share.colour, share.pixels, swatches) << '\n';
     }
-    out << found.distinct << (found.distinct == 1 ? " distinct colour\n" : " distinct colours\n")
-        << std::flush;
+    out << distinctLine(found.distinct) << std::flush;
 }

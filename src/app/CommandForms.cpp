@@ -7,9 +7,11 @@
 #include <sstream>
 
 #include "app/ColourCensus.h"
+#include "app/ColourGroups.h"
 #include "app/ImageJob.h"
 #include "app/JobRunner.h"
 #include "app/RunSummary.h"
+#include "app/StandardOutput.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -33,7 +35,9 @@ class CommandConsole {
 };
 
 JobOrder readingOrder(const std::string& name) {
-    return JobOrder{{}, name, {}};
+    JobOrder order;
+    order.input = name;
+    return order;
 }
 
 // Colour codes only where a terminal shows them and the user has not asked for none: the
@@ -72,29 +76,42 @@ int runFilter(const CommandForm& form, std::ostream& out, std::ostream& err) {
             console.console().warningLine(warning);
         }
         if (!form.quiet) {
-            out << summary->line() << '\n' << std::flush;
+            out << summary->line() << '\n';
         }
     }
+    // An output in place stays, and so does its status: 0 says that it is complete.
+    static_cast<void>(printedWhole(out, err));
     return status;
 }
 
+// The census reads the image a block at a time and holds no raster: its table of counts
+// (64 MiB) and the groups' table of colours (2 MiB) are what it needs at any size.
 int showColours(const CommandForm& form, std::ostream& out, std::ostream& err) {
     const std::string& name = form.names.front();
     CommandConsole console(nullptr, err, name);
     console.console().dropWarnings();
-    return guardedRun(console.console(), [&] {
-        ImageJob job(console.console(), readingOrder(name));
-        if (uint64_t{job.imageWidth()} * job.imageHeight() > std::numeric_limits<uint32_t>::max()) {
-            endRun(console.console(), {"The image has more pixels than can be counted"});
-        }
+    const int status = guardedRun(console.console(), [&] {
         std::optional<ColourCensus> census;
         try {
-            census.emplace(job.rowsRead(), job.imageWidth(), job.imageHeight());
+            census.emplace();
         } catch (const std::bad_alloc&) {
             endRun(console.console(), {"Not enough memory for the count of every colour (64 MiB)"});
         }
-        census->print(out, form.top, swatchesWanted());
+        ImageJob job(
+            console.console(), readingOrder(name), [&](const uint32_t* pixels, size_t count) {
+                if (census->pixels() + count > std::numeric_limits<uint32_t>::max()) {
+                    endRun(console.console(), {"The image has more pixels than can be counted"});
+                }
+                census->count(pixels, count);
+            });
+        const KeepReach& reach = form.order.reach;
+        if (reach.given) {
+            ColourGroups(*census, reach.distanceSquared, form.top).print(out, swatchesWanted());
+        } else {
+            census->print(out, form.top, swatchesWanted());
+        }
     });
+    return printedWhole(out, err) ? status : 1;
 }
 
 // A file that cannot be read gets the lines a run would stop with, but the last: the check
@@ -124,5 +141,5 @@ int checkFiles(const CommandForm& form, std::ostream& out, std::ostream& err) {
         }
         out.flush();
     }
-    return allRead ? 0 : 1;
+    return printedWhole(out, err) && allRead ? 0 : 1;
 }

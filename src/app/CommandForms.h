@@ -29,7 +29,8 @@ struct CommandForm {
 int usageError(std::ostream& err, std::string_view problem);
 
 // Each returns the exit status: 0 done, 1 a file could not be read or written; 2 when a
-// filter run's output is its input.
+// filter run's output is its input. The census and the check are their standard output, so
+// a failed write there is 1; a filter's output in place keeps 0, its summary line lost.
 int runFilter(const CommandForm& form, std::ostream& out, std::ostream& err);
 int showColours(const CommandForm& form, std::ostream& out, std::ostream& err);
 int checkFiles(const CommandForm& form, std::ostream& out, std::ostream& err);

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <optional>
 #include <string>
 
+#include "app/StandardOutput.h"
 #include "dialogue/ColourAnswer.h"
 #include "filters/PixelFilter.h"
 
@@ -13,10 +15,12 @@ namespace {
 
 constexpr std::string_view kUsage = R"(usage: velstram
        velstram [--quiet] [--replace] [--report] --keep COLOUR[,COLOUR...] IN OUT
+       velstram [--quiet] [--replace] [--report] --keep COLOUR[,COLOUR...]
+                --fuzz DIST [--fit T] IN OUT
        velstram [--quiet] [--replace] [--report] --band LOW,HIGH IN OUT
        velstram [--quiet] [--replace] [--report] --contours IN OUT
        velstram [--quiet] [--replace] [--report] --red-cast IN OUT
-       velstram --colours [--top N] IN
+       velstram --colours [--fuzz DIST] [--top N] IN
        velstram [--quiet] --check IN...
        velstram -h | --help | --version
 )";
@@ -41,6 +45,13 @@ A mistyped colour ends a piped run with status 1 instead of being asked for agai
 With arguments it runs one file without questions, banner or key waits:
   -k, --keep COLOUR[,COLOUR...]  option 1: keep up to ten colours; every other pixel
                                  turns white
+  --fuzz DIST                    with --keep: keep each colour within DIST of a key,
+                                 dr^2 + dg^2 + db^2 <= DIST^2 in 8-bit units; DIST from
+                                 0 (the exact keep) to 442, or N% of the colour cube's
+                                 diagonal (255 x sqrt 3); with --colours: group colours
+  --fit T                        with --keep and --fuzz, for scans: keep each key's ink,
+                                 the cloud fitted to the image's colours within DIST of
+                                 the key, out to T (up to 10) standard deviations
   -b, --band LOW,HIGH            option 2: turn every pixel whose colour word 0x00RRGGBB
                                  lies between LOW and HIGH (both included) white
   --contours                     option 3: every coloured pixel a black 3 x 3 square,
@@ -55,7 +66,10 @@ With arguments it runs one file without questions, banner or key waits:
                                  tags, strip checks) before the summary
   --colours [--top N] IN         the N commonest colours of IN (16 unless told), with
                                  the pixel count and share of each, then the number of
-                                 distinct colours
+                                 distinct colours; with --fuzz DIST, N groups: from the
+                                 commonest colour down, each colour in no group takes
+                                 those in none within DIST; each with its colours and
+                                 their mean, the key to give --keep on a scan
   --check IN...                  read each file as a run would, without writing: "ok"
                                  with its size and strips, or on standard error why
                                  it cannot be read
@@ -79,6 +93,8 @@ Examples:
   velstram --colours --top 10 sheet.tif
   velstram --keep c96a2d,c9ea9d,2d6ac9 sheet.tif contours.tif
   velstram --keep '#c96a2d' sheet.tif contours.tif
+  velstram --colours --fuzz 10% --top 12 scan.tif
+  velstram --keep aa6432 --fuzz 12% --fit 4 scan.tif contours.tif
   velstram --band 100000,c9ffff sheet.tif banded.tif
   velstram --contours corrected.tif clean.tif
   velstram --quiet --red-cast doqq.tif damped.tif
@@ -106,7 +122,7 @@ struct Option {
     bool takesValue;
 };
 
-constexpr std::array<Option, 12> kOptions = {{
+constexpr std::array<Option, 14> kOptions = {{
     {"keep", 'k', true},
     {"band", 'b', true},
     {"contours", 0, false},
@@ -114,6 +130,8 @@ constexpr std::array<Option, 12> kOptions = {{
     {"colours", 0, false},
     {"check", 0, false},
     {"top", 0, true},
+    {"fuzz", 0, true},
+    {"fit", 0, true},
     {"quiet", 'q', false},
     {"replace", 0, false},
     {"report", 0, false},
@@ -149,6 +167,51 @@ std::vector<uint32_t> colourList(std::string_view option, std::string_view list)
         colours.push_back(answer.word);
     }
     return colours;
+}
+
+// Plain decimal digits with at most one point (30, 12.5); anything else is none.
+std::optional<double> decimal(std::string_view text) {
+    if (text.find_first_not_of("0123456789.") != std::string_view::npos ||
+        text.find_first_of("0123456789") == std::string_view::npos ||
+        std::count(text.begin(), text.end(), '.') > 1) {
+        return std::nullopt;
+    }
+    double number = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+// A distance in 8-bit units up to 442, just beyond the colour cube's diagonal (255 x sqrt 3
+// = 441.7), or a share of that diagonal, N%. As dr² + dg² + db² is whole, the whole part of
+// the distance's square decides the same colours as the square itself.
+void setFuzz(KeepReach& reach, std::string_view value) {
+    constexpr double kDiagonalSquared = 3.0 * 255 * 255;
+    const bool share = value.ends_with('%');
+    const std::optional<double> number = decimal(share ? value.substr(0, value.size() - 1) : value);
+    if (!number || *number > (share ? 100.0 : 442.0)) {
+        throw Misuse{
+            "--fuzz takes a distance from 0 to 442, or a share of the colour cube's "
+            "diagonal from 0% to 100%, not " +
+            quoted(value)};
+    }
+    const double squared =
+        share ? *number * *number / 10000.0 * kDiagonalSquared : *number * *number;
+    reach.given = true;
+    reach.distanceSquared = static_cast<uint32_t>(std::floor(squared + 1e-9));
+    reach.distance = std::string(value);
+}
+
+void setFit(KeepReach& reach, std::string_view value) {
+    const std::optional<double> number = decimal(value);
+    if (!number || *number <= 0 || *number > 10) {
+        throw Misuse{"--fit takes a number of standard deviations above 0 and up to 10, not " +
+                     quoted(value)};
+    }
+    reach.fit = *number;
+    reach.fitted = std::string(value);
 }
 
 // Unused places in the keep list get a word that no pixel has.
@@ -319,6 +382,10 @@ class ArgumentReader {
         } else if (option.name == "top") {
             form.top = count(value);
             topGiven_ = true;
+        } else if (option.name == "fuzz") {
+            setFuzz(form.order.reach, value);
+        } else if (option.name == "fit") {
+            setFit(form.order.reach, value);
         } else if (option.name == "quiet") {
             form.quiet = true;
         } else if (option.name == "replace") {
@@ -364,6 +431,7 @@ class ArgumentReader {
         if (topGiven_ && form.kind != CommandForm::Kind::Colours) {
             throw Misuse{"--top goes with --colours only"};
         }
+        checkReach();
         if ((form.order.replace || form.report) && !filter) {
             throw Misuse{std::string(form.report ? "--report" : "--replace") +
                          " goes with a filter only"};
@@ -373,6 +441,23 @@ class ArgumentReader {
         }
         if (form.quiet && form.report) {
             throw Misuse{"--report and --quiet do not go together"};
+        }
+    }
+
+    // --fuzz widens the keep list or groups the census; --fit shapes the widened keep list.
+    void checkReach() const {
+        const CommandForm& form = read_.form;
+        const KeepReach& reach = form.order.reach;
+        const bool keep =
+            form.kind == CommandForm::Kind::Filter && form.order.settings.option() == 1;
+        if (reach.given && !keep && form.kind != CommandForm::Kind::Colours) {
+            throw Misuse{"--fuzz goes with --keep or --colours only"};
+        }
+        if (reach.fit > 0 && !keep) {
+            throw Misuse{"--fit goes with --keep and --fuzz only"};
+        }
+        if (reach.fit > 0 && !reach.given) {
+            throw Misuse{"--fit needs --fuzz, the distance around each key where its fit starts"};
         }
     }
 
@@ -443,11 +528,11 @@ int answerArguments(const std::vector<std::string_view>& arguments, std::ostream
     ReadArguments read = readArguments(arguments);
     switch (read.answer) {
         case ReadArguments::Answer::Help:
-            out << kUsage << kHelp << std::flush;
-            return 0;
+            out << kUsage << kHelp;
+            return printedWhole(out, err) ? 0 : 1;
         case ReadArguments::Answer::Version:
-            out << "velstram " << VELSTRAM_VERSION << '\n' << std::flush;
-            return 0;
+            out << "velstram " << VELSTRAM_VERSION << '\n';
+            return printedWhole(out, err) ? 0 : 1;
         case ReadArguments::Answer::Misuse:
             return usageError(err, read.problem);
         case ReadArguments::Answer::Run:

@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "app/ColourCensus.h"
 #include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
 
@@ -14,6 +15,8 @@ namespace {
 constexpr int32_t kMostMarks = 70;
 // Room for rows that a short last strip leaves unfilled, beyond what the file's bytes fill.
 constexpr uint64_t kUnfilledAllowance = uint64_t{16} << 20;
+// The pixels a streamed reading holds at a time (4 MiB).
+constexpr size_t kStreamBlock = size_t{1} << 20;
 
 }  // namespace
 
@@ -24,12 +27,18 @@ ImageJob::ImageJob(Console& console) : console_(console), file(console) {
 }
 
 ImageJob::ImageJob(Console& console, const JobOrder& order)
-    : console_(console), file(console, order), closesWithKeyWait_(false) {
+    : console_(console), file(console, order), closesWithKeyWait_(false), reach_(order.reach) {
     readImage();
     if (order.writes()) {
         dispatchOption();
         writeOutput();
     }
+}
+
+ImageJob::ImageJob(Console& console, const JobOrder& order, const PixelVisitor& visit)
+    : console_(console), file(console, order), closesWithKeyWait_(false) {
+    readLayout(false);
+    streamStrips(visit);
 }
 
 ImageJob::~ImageJob() {
@@ -44,18 +53,28 @@ ImageJob::~ImageJob() {
 }
 
 void ImageJob::readImage() {
-    file.readHeader();
-    file.readDirectory();
-    file.readTags();
-    allocateRaster(file.ImageLength, file.ImageWidth);
-    file.readStripOffsets();
-    file.readStripByteCounts();
+    readLayout(true);
     readAllStrips();
 }
 
+// Everything but the strips; a raster is allocated only when the image is to be held.
+void ImageJob::readLayout(bool held) {
+    file.readHeader();
+    file.readDirectory();
+    file.readTags();
+    if (held) {
+        allocateRaster(file.ImageLength, file.ImageWidth);
+    } else {
+        checkImageSize(file.ImageLength, file.ImageWidth, false);
+    }
+    file.readStripOffsets();
+    file.readStripByteCounts();
+}
+
 // Every size here comes from the file, so it is checked in 64 bits against what the
-// machine has and against what the file's bytes could fill, before anything is allocated.
-void ImageJob::allocateRaster(uint32_t count, uint32_t width) {
+// machine has (when the image is to be held) and against what the file's bytes could fill,
+// before anything is allocated.
+void ImageJob::checkImageSize(uint32_t count, uint32_t width, bool held) {
     std::string size = std::to_string(width) + " x " + std::to_string(count) + " pixels";
     if (width == 0) {
         endRun(console_, {"ImageWidth is 0, so the image has no pixels"});
@@ -64,7 +83,7 @@ void ImageJob::allocateRaster(uint32_t count, uint32_t width) {
     uint64_t pixels = (uint64_t{count} + 1) * width;
     uint64_t bytes = pixels * sizeof(uint32_t) + (uint64_t{count} + 1) * sizeof(uint32_t*);
     uint64_t memory = platform::physicalMemory();
-    if (width > kLargest || count > kLargest || (memory > 0 && bytes > memory)) {
+    if (width > kLargest || count > kLargest || (held && memory > 0 && bytes > memory)) {
         endRun(console_, {"The image of " + size + " needs more memory than this machine has"});
     }
     // The spare row is no image row, yet it is only as wide as one, and a row cannot be
@@ -75,6 +94,11 @@ void ImageJob::allocateRaster(uint32_t count, uint32_t width) {
         endRun(console_, {"The image of " + size + " is far larger than the file's " +
                           std::to_string(file.inputSize()) + " bytes can fill"});
     }
+}
+
+void ImageJob::allocateRaster(uint32_t count, uint32_t width) {
+    checkImageSize(count, width, true);
+    const std::string size = std::to_string(width) + " x " + std::to_string(count) + " pixels";
     try {
         rows.allocate(count, width);
     } catch (const std::bad_alloc&) {
@@ -108,6 +132,29 @@ void ImageJob::readAllStrips() {
     console_.endLine();
 }
 
+// The strips in order, a block of pixels at a time; the rows that no strip fills are white, as
+// in a held raster.
+void ImageJob::streamStrips(const PixelVisitor& visit) {
+    std::vector<uint32_t> block(kStreamBlock);
+    const auto lastStrip = narrow<int32_t>(file.NumberStripOffsets - 1);
+    file.openStrips();
+    for (int32_t strip = 0; strip <= lastStrip; ++strip) {
+        uint64_t left = uint64_t{file.openStripPixels(strip, strip == lastStrip)} * file.ImageWidth;
+        for (size_t count = 0; left > 0; left -= count) {
+            count = static_cast<size_t>(std::min<uint64_t>(left, block.size()));
+            file.readPixels(block.data(), count);
+            visit(block.data(), count);
+        }
+    }
+    file.closeStrips();
+    std::fill(block.begin(), block.end(), PixelRaster::kWhite);
+    uint64_t left = uint64_t{file.ImageLength - file.coveredRows()} * file.ImageWidth;
+    for (size_t count = 0; left > 0; left -= count) {
+        count = static_cast<size_t>(std::min<uint64_t>(left, block.size()));
+        visit(block.data(), count);
+    }
+}
+
 void ImageJob::dispatchOption() {
     words.option = file.settingsCopy.option();
     switch (words.option) {
@@ -137,10 +184,82 @@ void ImageJob::runKeepList() {
         words.keys6to10[n] = static_cast<uint32_t>(settings.keepColour(n + 5));
     }
     words.replacement = PixelFilter::kRemoved;
+    if (reach_.given) {
+        std::array<uint32_t, PixelFilter::kKeys> given{};
+        for (size_t n = 0; n < PixelFilter::kKeys; ++n) {
+            given[n] = static_cast<uint32_t>(settings.keepColour(n));
+        }
+        runKeepNear(given);
+        return;
+    }
     const auto& k = words.keys1to5;
     const auto& l = words.keys6to10;
     counts_.kept = filter.keepColours(rows.rows(), k[0], k[1], k[2], k[3], k[4], l[0], l[1], l[2],
                                       l[3], l[4], words.replacement, width(), height());
+}
+
+// Each colour is decided once, in a table: within the distance of a key, or inside the cloud
+// fitted around one. A key given twice, or unused places (the removal word), count as in
+// the exact keep.
+void ImageJob::runKeepNear(const std::array<uint32_t, PixelFilter::kKeys>& given) {
+    std::vector<uint32_t> keys;
+    for (uint32_t key : given) {
+        if (key != words.replacement && std::find(keys.begin(), keys.end(), key) == keys.end()) {
+            keys.push_back(key);
+        }
+    }
+    ColourTable kept;
+    std::vector<InkCloud> clouds;
+    if (reach_.fit > 0) {
+        clouds = fittedClouds(keys, given, kept);
+    } else {
+        for (uint32_t key : keys) {
+            clouds.push_back(InkCloud::sphere(key, reach_.distanceSquared));
+            clouds.back().runs([&kept](uint32_t from, uint32_t to) { kept.addRun(from, to); });
+        }
+    }
+    const std::vector<uint64_t> counted =
+        filter.keepNear(rows.rows(), kept, clouds, words.replacement, width(), height());
+    for (size_t n = 0; n < PixelFilter::kKeys; ++n) {
+        const auto at = std::find(keys.begin(), keys.end(), given[n]);
+        counts_.kept[n] = at == keys.end() ? 0 : counted[static_cast<size_t>(at - keys.begin())];
+    }
+}
+
+// The fits start from the colours within the distance of each key and never leave them, so
+// only those colours are counted, in a census as small as they are few; the table then
+// holds each fitted cloud, or the sphere that stands in for one.
+std::vector<InkCloud> ImageJob::fittedClouds(const std::vector<uint32_t>& keys,
+                                             const std::array<uint32_t, PixelFilter::kKeys>& given,
+                                             ColourTable& kept) {
+    ColourTable near;
+    for (uint32_t key : keys) {
+        InkCloud::sphere(key, reach_.distanceSquared).runs([&near](uint32_t from, uint32_t to) {
+            near.addRun(from, to);
+        });
+    }
+    std::vector<ColourCensus::Share> colours;
+    try {
+        ColourCensus census(near);
+        for (int32_t r = 0; r < height(); ++r) {
+            census.count(rows.rows()[r], file.ImageWidth);
+        }
+        colours = census.present();
+    } catch (const std::bad_alloc&) {
+        endRun(console_, {"Not enough memory for the count of the colours near the keys"});
+    }
+    std::vector<InkCloud> clouds;
+    for (uint32_t key : keys) {
+        const InkFit fit = fitInk(key, reach_, colours);
+        clouds.push_back(fit.cloud);
+        fit.cloud.runs([&kept](uint32_t from, uint32_t to) { kept.addRun(from, to); });
+        for (size_t n = 0; n < PixelFilter::kKeys; ++n) {
+            if (given[n] == key) {
+                counts_.fits[n] = fit;
+            }
+        }
+    }
+    return clouds;
 }
 
 void ImageJob::runBandFilter() {

@@ -38,7 +38,7 @@ RunSummary::RunSummary(const JobOrder& order, const ImageJob::FilterCounts& coun
         const bool listed = std::any_of(keys_.begin(), keys_.end(),
                                         [colour](const Key& key) { return key.colour == colour; });
         if (colour != PixelFilter::kRemoved && !listed) {
-            keys_.push_back({colour, counts.kept[n]});
+            keys_.push_back({colour, counts.kept[n], counts.fits[n]});
         }
     }
     for (const Key& key : keys_) {
@@ -53,16 +53,46 @@ std::string RunSummary::share(uint64_t count) const {
            std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " %)";
 }
 
+// With --fuzz, the colours within the distance of a key; with --fit, the inks, each with the
+// centre of its cloud, or the distance that stood in for a cloud that could not be fitted.
+std::string RunSummary::keptLine() const {
+    const KeepReach& reach = order_.reach;
+    std::string done = !reach.given    ? "colours kept"
+                       : reach.fit > 0 ? "inks within " + reach.fitted + " standard deviations kept"
+                                       : "colours within " + reach.distance + " of a key kept";
+    done += share(changed_) + ":";
+    for (const Key& key : keys_) {
+        done += (&key == &keys_.front() ? " " : "; ") + keyWords(key) + " " + grouped(key.pixels);
+    }
+    return done;
+}
+
+std::string RunSummary::keyWords(const Key& key) const {
+    if (order_.reach.fit <= 0) {
+        return hex(key.colour);
+    }
+    return hex(key.colour) + (key.fit.outcome == InkFit::Outcome::Fitted
+                                  ? " (centre " + hex(key.fit.cloud.centre()) + ")"
+                                  : " (within " + order_.reach.distance + ")");
+}
+
+std::string RunSummary::fitWarning(const Key& key) const {
+    const std::string near =
+        "the colours within " + order_.reach.distance + " of " + hex(key.colour);
+    const std::string instead = "; kept those within " + order_.reach.distance + " instead";
+    if (key.fit.outcome == InkFit::Outcome::TooFewColours) {
+        return near + " are too few to fit a cloud to (" + std::to_string(key.fit.colours) + ")" +
+               instead;
+    }
+    return near + " lie in a plane or on a line, so no cloud fits them" + instead;
+}
+
 std::string RunSummary::line() const {
     std::string done;
     const SettingsCopy& settings = order_.settings;
     switch (settings.option()) {
         case 1:
-            done = "colours kept" + share(changed_) + ":";
-            for (const Key& key : keys_) {
-                done += (&key == &keys_.front() ? " " : "; ") + hex(key.colour) + " " +
-                        grouped(key.pixels);
-            }
+            done = keptLine();
             break;
         case 2:
             done = "band " + hex(static_cast<uint32_t>(settings.lowFilter())) + " to " +
@@ -79,9 +109,15 @@ std::string RunSummary::line() const {
 
 std::vector<std::string> RunSummary::warnings() const {
     std::vector<std::string> said;
+    const KeepReach& reach = order_.reach;
     for (const Key& key : keys_) {
+        if (reach.fit > 0 && key.fit.outcome != InkFit::Outcome::Fitted) {
+            said.push_back(fitWarning(key));
+        }
         if (key.pixels == 0) {
-            said.push_back("the colour " + hex(key.colour) + " matches no pixel of the image");
+            said.push_back(
+                reach.given ? "no pixel of the image was kept for the colour " + hex(key.colour)
+                            : "the colour " + hex(key.colour) + " matches no pixel of the image");
         }
     }
     const int32_t option = order_.settings.option();

@@ -23,9 +23,13 @@ class RunSummary {
     struct Key {
         uint32_t colour{};
         uint64_t pixels{};
+        InkFit fit;
     };
 
     std::string share(uint64_t count) const;
+    std::string keptLine() const;
+    std::string keyWords(const Key& key) const;
+    std::string fitWarning(const Key& key) const;
 
     JobOrder order_;
     std::vector<Key> keys_;

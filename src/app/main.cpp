@@ -6,6 +6,7 @@
 
 #include "app/CommandLine.h"
 #include "app/JobRunner.h"
+#include "app/StandardOutput.h"
 #include "dialogue/Console.h"
 #include "platform/LineEditor.h"
 #include "platform/Platform.h"
@@ -14,6 +15,7 @@ namespace {
 
 int run(const std::vector<std::string>& arguments) {
     platform::reopenClosedStandardStreams();
+    StandardOutputWatch watch(std::cout);
     if (!arguments.empty()) {
         return answerArguments(std::vector<std::string_view>(arguments.begin(), arguments.end()),
                                std::cout, std::cerr);
@@ -26,7 +28,10 @@ int run(const std::vector<std::string>& arguments) {
     auto input =
         platform::standardInputIsTerminal() ? Console::Input::Terminal : Console::Input::Piped;
     Console console(std::cin, std::cout, platform::waitForKey, input, std::move(nameEditor));
-    return exitStatusOfJob(console);
+    const int status = exitStatusOfJob(console);
+    // The dialogue's status tells of the output, which its lost lines leave as it is.
+    static_cast<void>(printedWhole(std::cout, std::cerr));
+    return status;
 }
 
 }  // namespace

@@ -3,6 +3,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
+
+#include "filters/ColourTable.h"
+#include "filters/InkCloud.h"
 
 // The colour filters. Each works in place on the raster's rows, row by row and column by
 // column, and visits only the image's rows 0 to height - 1. Each counts what it did as it
@@ -22,6 +26,13 @@ class PixelFilter {
                                             uint32_t key6, uint32_t key7, uint32_t key8,
                                             uint32_t key9, uint32_t key10, uint32_t replacement,
                                             int32_t width, int32_t height);
+
+    // Option 1 with a reach (the command line's --fuzz and --fit): pixels whose colour the
+    // table does not hold get the replacement word. Returns, for each cloud, the pixels that
+    // stay with it: those lying deeper in it than in any other (in the first of equals).
+    std::vector<uint64_t> keepNear(uint32_t* const* rows, const ColourTable& kept,
+                                   const std::vector<InkCloud>& clouds, uint32_t replacement,
+                                   int32_t width, int32_t height);
 
     // Option 2: pixels whose word lies in [low, high], compared unsigned, get the replacement.
     // Returns how many did.

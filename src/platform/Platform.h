@@ -21,14 +21,15 @@ struct FileStamp {
     int64_t modifiedNs{};
     int64_t changedNs{};
     uint64_t links{};
+
+    bool operator==(const FileStamp&) const = default;
 };
 
-// Whether a file stamped then and now still holds what it held. A link added or removed (another
-// file renamed over its name, say) moves the change time too, and leaves the content as it was.
-inline bool sameContent(const FileStamp& then, const FileStamp& now) {
-    return then.size >= 0 && then.device == now.device && then.file == now.file &&
-           then.size == now.size && then.modifiedNs == now.modifiedNs &&
-           (then.changedNs == now.changedNs || then.links != now.links);
+// Whether a file stamped then and now is untouched: any difference is a change. A link added
+// or removed (another file renamed over its name, say) moves the change time as a rewrite
+// does, and nothing the system records tells the two apart, so it counts as a change too.
+inline bool untouched(const FileStamp& then, const FileStamp& now) {
+    return then.size >= 0 && then == now;
 }
 
 // Opens an existing regular file by its name exactly as the user typed it, for reading. A

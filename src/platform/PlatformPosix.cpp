@@ -1,5 +1,6 @@
 #include "platform/Platform.h"
 
+#include "platform/HiddenName.h"
 #include "platform/KeyPress.h"
 
 #include <dirent.h>
@@ -37,7 +38,7 @@ struct timespec claimedModified {};
 volatile std::sig_atomic_t hasClaim{};
 volatile std::sig_atomic_t claimCreated{};
 // The name of the file being written, where it has one (the unnamed kind leaves nothing).
-char tempName[PATH_MAX + 64];
+char tempName[PATH_MAX];
 volatile std::sig_atomic_t hasTempName{};
 volatile std::sig_atomic_t outputPlaced{};
 
@@ -142,30 +143,57 @@ std::string placeOf(const std::string& name) {
     return place;
 }
 
+// A link whose target is missing is not followed to create that target: the link may have
+// been left by mistake, and the output would land at a place nobody named.
+bool isDanglingLink(const std::string& name) {
+    struct stat info {};
+    return lstat(name.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
+           stat(name.c_str(), &info) != 0 && errno == ENOENT;
+}
+
 std::string folderOf(const std::string& name) {
     size_t slash = name.find_last_of('/');
     return slash == std::string::npos ? "." : slash == 0 ? "/" : name.substr(0, slash);
 }
 
-// The file being written gets a hidden name beside the output, made from the output's name
-// and this process, so that one left by a killed run is recognisable: this part, then the
-// process's number and ".tmp".
-std::string hiddenPrefix() {
-    std::string name = outputName;
-    return "." + name.substr(name.find_last_of('/') + 1) + ".velstram-";
+// The longest file name that the folder takes (255 on most file systems).
+size_t nameLimit(const std::string& folder) {
+    long limit = pathconf(folder.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<size_t>(limit) : NAME_MAX;
+}
+
+std::string hiddenPrefixOf(const std::string& name) {
+    return platform::hiddenPrefix<char>(std::string_view(name).substr(name.find_last_of('/') + 1),
+                                        nameLimit(folderOf(name)));
+}
+
+std::string hiddenName(const std::string& name) {
+    return name.substr(0, name.find_last_of('/') + 1) + hiddenPrefixOf(name) +
+           std::to_string(getpid()) + std::string(kHiddenEnd);
 }
 
 bool nameTempFile() {
-    std::string name = outputName;
-    std::string hidden = name.substr(0, name.find_last_of('/') + 1) + hiddenPrefix() +
-                         std::to_string(getpid()) + ".tmp";
-    if (hidden.size() >= sizeof tempName) {
+    std::string hidden = hiddenName(outputName);
+    if (hidden.size() >= PATH_MAX) {
         errno = ENAMETOOLONG;
         return false;
     }
     hasTempName = 0;
     std::memcpy(tempName, hidden.c_str(), hidden.size() + 1);
     return true;
+}
+
+// Why the output cannot be written at place, the name's or the link's target, before any file
+// is touched; empty when it can be tried. The hidden name beside it must fit too, or the run
+// would fail once the work is done.
+std::string refusalOfName(const std::string& name, const std::string& place) {
+    if (place.size() >= sizeof outputName || hiddenName(place).size() >= PATH_MAX) {
+        return systemReason(ENAMETOOLONG);
+    }
+    if (isDanglingLink(name)) {
+        return "Not writing through dangling symbolic link '" + name + "'";
+    }
+    return {};
 }
 
 // How an unnamed file being written gets its name: through its descriptor, or through the
@@ -236,16 +264,17 @@ bool isLeftOver(int folder, const char* file, std::string_view number) {
 // The hidden files that killed runs left while writing this output name are removed by the
 // next run that writes it.
 void removeLeftOvers() {
-    std::string prefix = hiddenPrefix();
+    std::string prefix = hiddenPrefixOf(outputName);
     DIR* folder = opendir(folderOf(outputName).c_str());
     if (folder == nullptr) {
         return;
     }
     while (const dirent* entry = readdir(folder)) {  // NOLINT(concurrency-mt-unsafe): one thread
         std::string_view file = entry->d_name;
-        if (file.starts_with(prefix) && file.ends_with(".tmp") &&
-            isLeftOver(dirfd(folder), entry->d_name,
-                       file.substr(prefix.size(), file.size() - prefix.size() - 4))) {
+        if (file.starts_with(prefix) && file.ends_with(kHiddenEnd) &&
+            isLeftOver(
+                dirfd(folder), entry->d_name,
+                file.substr(prefix.size(), file.size() - prefix.size() - kHiddenEnd.size()))) {
             unlinkat(dirfd(folder), entry->d_name, 0);
         }
     }
@@ -286,10 +315,11 @@ Placement putInPlace(int fd) {
     return Placement::Placed;
 }
 
-// The bytes of one key press (an arrow's escape sequence, a letter's UTF-8 bytes) reach the
-// terminal together. A byte that has not come within this bound belongs to another key, so a
-// lone Escape still ends the wait at once.
-constexpr int kKeyBytesBoundMs = 30;
+// The bytes of one key press (an arrow's escape sequence, a letter's UTF-8 bytes) are sent
+// together, but a slow link (SSH over a busy line) can deliver them a good part of a second
+// apart. A byte that has not come within this bound belongs to another key; a lone Escape
+// costs the wait for it.
+constexpr int kKeyBytesBoundMs = 500;
 
 bool nextByteOfKey(unsigned char& byte) {
     struct pollfd input {
@@ -350,8 +380,8 @@ bool seekTo(std::FILE* file, uint64_t offset) {
 Claim claimOutput(const std::string& name, std::string& reason, bool replace, bool reserve) {
     std::string place = placeOf(name);
     struct stat info {};
-    if (place.size() >= sizeof outputName) {
-        reason = systemReason(ENAMETOOLONG);
+    reason = refusalOfName(name, place);
+    if (!reason.empty()) {
         return Claim::Refused;
     }
     if (stat(place.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {

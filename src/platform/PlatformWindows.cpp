@@ -1,3 +1,4 @@
+#include "platform/HiddenName.h"
 #include "platform/LineEditor.h"
 #include "platform/Narrow.h"
 #include "platform/Platform.h"
@@ -264,13 +265,12 @@ bool processRuns(DWORD id) {
 
 // The number of the run that named a hidden file prefix + NUMBER + ".tmp", or 0.
 DWORD runOfHiddenFile(std::wstring_view file, size_t prefix) {
-    constexpr size_t kEnd = 4;
-    constexpr size_t kMostDigits = 10;
-    if (file.size() <= prefix + kEnd || file.size() > prefix + kEnd + kMostDigits) {
+    const size_t end = kHiddenEnd.size();
+    if (file.size() <= prefix + end || file.size() > prefix + end + kNumberDigits) {
         return 0;
     }
     uint64_t number = 0;
-    for (wchar_t digit : file.substr(prefix, file.size() - prefix - kEnd)) {
+    for (wchar_t digit : file.substr(prefix, file.size() - prefix - end)) {
         if (digit < L'0' || digit > L'9') {
             return 0;
         }
@@ -279,20 +279,49 @@ DWORD runOfHiddenFile(std::wstring_view file, size_t prefix) {
     return number <= std::numeric_limits<DWORD>::max() ? static_cast<DWORD>(number) : 0;
 }
 
+// A path of MAX_PATH units or more reaches the system only in its long form, \\?\C:\... or
+// \\?\UNC\server\share\..., which takes the full path as it is.
+std::wstring reachable(const std::wstring& path) {
+    if (path.size() < MAX_PATH || path.starts_with(L"\\\\?\\")) {
+        return path;
+    }
+    return path.starts_with(L"\\\\") ? L"\\\\?\\UNC\\" + path.substr(2) : L"\\\\?\\" + path;
+}
+
+// The longest name, in UTF-16 units, of every file system that Windows writes to (NTFS,
+// FAT with long names, exFAT, ReFS).
+constexpr size_t kLongestName = 255;
+
+// Where the output's folder ends in its full name.
+size_t folderEnd(const std::wstring& name) {
+    size_t slash = name.find_last_of(L"\\/:");
+    return slash == std::wstring::npos ? 0 : slash + 1;
+}
+
+std::wstring hiddenPrefixOf(const std::wstring& name) {
+    const size_t start = folderEnd(name);
+    return hiddenPrefix<wchar_t>(std::wstring_view(name).substr(start), kLongestName);
+}
+
+std::wstring hiddenName(const std::wstring& name) {
+    return reachable(name.substr(0, folderEnd(name)) + hiddenPrefixOf(name) +
+                     std::to_wstring(GetCurrentProcessId()) + inUnits<wchar_t>(kHiddenEnd));
+}
+
 // The hidden files that killed runs left while writing this output name go with the next run
 // that writes it: those whose process has ended (or that bear this process's number, before
 // it has made its own). A run holds its own open for writing, which keeps the open that
 // deletes it from succeeding.
 void removeLeftOvers(const std::wstring& folder, const std::wstring& prefix) {
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW((folder + prefix + L"*.tmp").c_str(), &found);
+    HANDLE search = FindFirstFileW(reachable(folder + prefix + L"*.tmp").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         return;
     }
     do {
         DWORD run = runOfHiddenFile(found.cFileName, prefix.size());
         if (run != 0 && (run == GetCurrentProcessId() || !processRuns(run))) {
-            HANDLE left = CreateFileW((folder + found.cFileName).c_str(), DELETE,
+            HANDLE left = CreateFileW(reachable(folder + found.cFileName).c_str(), DELETE,
                                       FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_DELETE_ON_CLOSE, nullptr);
             if (left != INVALID_HANDLE_VALUE) {
@@ -307,12 +336,8 @@ void removeLeftOvers(const std::wstring& folder, const std::wstring& prefix) {
 // that one left by a killed run is recognisable. Sharing it for deletion lets the interrupt
 // handler remove it while the stream is open.
 HANDLE createTempFile() {
-    size_t slash = outputName.find_last_of(L"\\/:");
-    size_t start = slash == std::wstring::npos ? 0 : slash + 1;
-    const std::wstring folder = outputName.substr(0, start);
-    const std::wstring prefix = L"." + outputName.substr(start) + L".velstram-";
-    removeLeftOvers(folder, prefix);
-    tempName = folder + prefix + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    removeLeftOvers(outputName.substr(0, folderEnd(outputName)), hiddenPrefixOf(outputName));
+    tempName = hiddenName(outputName);
     return CreateFileW(tempName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
 }
@@ -425,7 +450,7 @@ FileStamp stampOf(std::FILE* file) {
         return {};
     }
     // The change time is read where the system keeps one; without it the stamp rests on the
-    // rest, as the links then tell nothing either.
+    // rest. Any difference counts, as on other systems.
     FILE_BASIC_INFO basic{};
     bool changeKnown =
         GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) != 0;
@@ -445,7 +470,12 @@ bool seekTo(std::FILE* file, uint64_t offset) {
 }
 
 Claim claimOutput(const std::string& name, std::string& reason, bool replace, bool reserve) {
-    std::wstring wideName = wide(name);
+    // A name that reaches MAX_PATH in full is written all the same, as is the file beside it.
+    std::wstring wideName = reachable(fullPath(wide(name)));
+    if (wideName.size() - folderEnd(wideName) > kLongestName) {
+        reason = systemReason(ERROR_FILENAME_EXCED_RANGE);
+        return Claim::Refused;
+    }
     if (isFolder(wideName, reason)) {
         return Claim::Refused;
     }

@@ -46,7 +46,7 @@ void InputFile::close() {
 }
 
 bool InputFile::unchanged() const {
-    return file_ && platform::sameContent(stamp_, platform::stampOf(file_.get()));
+    return file_ && platform::untouched(stamp_, platform::stampOf(file_.get()));
 }
 
 void InputFile::seek(uint64_t offset) {

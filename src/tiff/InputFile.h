@@ -29,8 +29,9 @@ class InputFile {
     void rewind();
     // Ends a stage's reading; the file stays held for the next stage.
     void close();
-    // Whether the held file has the size and modification time it had when it was opened:
-    // a file rewritten in place during the run must not be taken for the one that was read.
+    // Whether the held file is recorded as it was when it was opened (its size, its times and
+    // its links): a file rewritten in place during the run must not be taken for the one
+    // that was read.
     bool unchanged() const;
 
     uint64_t size() const { return size_; }

@@ -15,21 +15,28 @@ void TifFile::closeStrips() {
 }
 
 void TifFile::readStrip(int32_t strip, uint32_t* const* rows) {
-    uint32_t height = stripHeight();
-    checkStripLength(strip, uint64_t{height} * ImageWidth);
-    uint64_t firstRow = uint64_t{height} * static_cast<uint32_t>(strip);
-    checkStripRows(strip, firstRow, height);
-    input.seek(stripOffset(strip));
-    readRows(rows, narrow<uint32_t>(firstRow), height);
+    const uint32_t rowCount = openStripPixels(strip, false);
+    readRows(rows + uint64_t{stripHeight()} * static_cast<uint32_t>(strip), rowCount);
 }
 
 void TifFile::readLastStrip(int32_t strip, uint32_t* const* rows) {
-    uint32_t rowCount = lastStripRows(strip);
-    uint64_t firstRow = uint64_t{stripHeight()} * static_cast<uint32_t>(strip);
+    const uint32_t rowCount = openStripPixels(strip, true);
+    readRows(rows + uint64_t{stripHeight()} * static_cast<uint32_t>(strip), rowCount);
+}
+
+// Every strip but the last holds the strip height's rows; the last one is measured by them.
+uint32_t TifFile::openStripPixels(int32_t strip, bool last) {
+    const uint32_t rowCount = last ? lastStripRows(strip) : stripHeight();
+    const uint64_t firstRow = uint64_t{stripHeight()} * static_cast<uint32_t>(strip);
+    if (!last) {
+        checkStripLength(strip, uint64_t{rowCount} * ImageWidth);
+    }
     checkStripRows(strip, firstRow, rowCount);
+    if (last) {
+        checkStripLength(strip, uint64_t{rowCount} * ImageWidth);
+    }
     input.seek(stripOffset(strip));
-    readRows(rows, narrow<uint32_t>(firstRow), rowCount);
-    checkStripLength(strip, uint64_t{rowCount} * ImageWidth);
+    return rowCount;
 }
 
 // The last strip holds as many whole rows as its byte count gives.
@@ -58,21 +65,25 @@ void TifFile::checkStripRows(int32_t strip, uint64_t firstRow, uint64_t rowCount
     }
 }
 
-void TifFile::readRows(uint32_t* const* rows, uint32_t firstRow, uint32_t rowCount) {
-    for (uint32_t r = firstRow; r < firstRow + rowCount; ++r) {
-        uint32_t* pixel = rows[r];
-        uint32_t* const rowEnd = pixel + ImageWidth;
-        while (pixel < rowEnd) {
-            size_t available = 0;
-            const uint8_t* bytes = input.buffered(available);
-            size_t whole = std::min<size_t>(available / 3, static_cast<size_t>(rowEnd - pixel));
-            if (whole == 0) {
-                *pixel++ = readPixel();
-                continue;
-            }
-            pixel_bytes::unpack(bytes, pixel, whole);
-            input.advance(whole * 3);
-            pixel += whole;
+void TifFile::readRows(uint32_t* const* rows, uint32_t rowCount) {
+    for (uint32_t r = 0; r < rowCount; ++r) {
+        readPixels(rows[r], ImageWidth);
+    }
+}
+
+void TifFile::readPixels(uint32_t* pixels, size_t count) {
+    uint32_t* pixel = pixels;
+    uint32_t* const end = pixels + count;
+    while (pixel < end) {
+        size_t available = 0;
+        const uint8_t* bytes = input.buffered(available);
+        size_t whole = std::min<size_t>(available / 3, static_cast<size_t>(end - pixel));
+        if (whole == 0) {
+            *pixel++ = readPixel();
+            continue;
         }
+        pixel_bytes::unpack(bytes, pixel, whole);
+        input.advance(whole * 3);
+        pixel += whole;
     }
 }

@@ -40,6 +40,11 @@ class TifFile {
     void readStrip(int32_t strip, uint32_t* const* rows);
     void readLastStrip(int32_t strip, uint32_t* const* rows);
     void closeStrips();
+    // For a reader that holds no raster: checks a strip as readStrip and readLastStrip do,
+    // moves the input to its first pixel and returns how many rows it holds, whose pixels
+    // readPixels then reads in order, as many at a time as the reader likes.
+    uint32_t openStripPixels(int32_t strip, bool last);
+    void readPixels(uint32_t* pixels, size_t count);
     // Raster rows [0, coveredRows()) hold strip pixels once every strip has been read.
     uint32_t coveredRows() const;
 
@@ -128,7 +133,8 @@ class TifFile {
     uint32_t lastStripRows(int32_t strip) const;
     void checkStripRows(int32_t strip, uint64_t firstRow, uint64_t rowCount);
     void checkStripLength(int32_t strip, uint64_t pixels);
-    void readRows(uint32_t* const* rows, uint32_t firstRow, uint32_t rowCount);
+    // rowCount rows into rows[0] on.
+    void readRows(uint32_t* const* rows, uint32_t rowCount);
     void writeRows(uint32_t* const* rows, uint32_t firstRow, uint32_t rowCount);
     void copyInput(uint64_t from, uint64_t to);
 
