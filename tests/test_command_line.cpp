@@ -278,8 +278,8 @@ TEST(CommandLine, StopsRefusalsAndWarningsGoToStandardError) {
     const fs::path link = folder / "link.tif";
     fs::create_symlink(folder / "gone.tif", link);
     EXPECT_EQ(runProgram("", "-q --red-cast " + quoted(good) + quoted(link)).errors,
-              from + "**Cannot open" + link.string() + "**\n" + from +
-                  "Not writing through dangling symbolic link '" + link.string() + "'\n" + from +
+              from + "cannot open " + link.string() +
+                  ": Not writing through dangling symbolic link '" + link.string() + "'\n" + from +
                   "exiting program\n");
     EXPECT_FALSE(fs::exists(folder / "gone.tif"));
 

@@ -57,6 +57,10 @@ std::vector<std::string> OutputFile::claim(bool replace, bool reserve) {
         case platform::Claim::Refused:
             break;
     }
+    // A command says a failure in one line; the dialogue keeps its own two.
+    if (!reserve) {
+        return {"cannot open " + name + ": " + reason};
+    }
     return {cannotOpen(name), reason};
 }
 
