@@ -146,12 +146,21 @@ TEST(CommandLine, ArgumentsAreReadAsGetoptLongReadsThem) {
 TEST(CommandLine, EachFilterWritesWhatTheDialogueWritesAndSaysWhatItDid) {
     const fs::path folder = scratch("equivalence");
     const std::string pillow = typedPath(fixture("pillow.tif"));
+    // A GDAL_NODATA value that a filter writes is named, with the line that clears it.
+    const std::string marked = "velstram: " + typedPath(folder / "nodata.tif") + ": ";
+    const auto noData = [&](const char* what) {
+        return marked + "The input's NoData value (GDAL_NODATA) is " + what +
+               " that the filter writes, and the output keeps it: a GIS takes those pixels for "
+               "missing ones; clear it with:\n" +
+               marked + "  gdal_edit.py -unsetnodata " + typedPath(folder / "out.tif") + "\n";
+    };
     const struct {
         std::string input;
         std::string typed;
         std::string arguments;  // IN OUT follow
         std::string summary;
         std::string errors;
+        std::string noData = "";  // given to the input in place of its PlanarConfiguration
     } cases[] = {
         {"pillow", "1\nc9ea9d\nc96a2d\n0a0b0c\nc9ea9d\n0\n0\n0\n0\n0\n0\n",
          "-kc9ea9d,#C96A2D,0x000a0b0c,c9ea9d --",
@@ -168,10 +177,23 @@ TEST(CommandLine, EachFilterWritesWhatTheDialogueWritesAndSaysWhatItDid) {
         {"tiffcp_default", "3\n", "--con", "contours black in 6,352 of 6,767 pixels (93.9 %)", ""},
         {"tiffcp_default", "4\n", "--red-cast", "red cast damped in 775 of 6,767 pixels (11.5 %)",
          ""},
+        {"pillow", "1\nc9ea9d\n0\n0\n0\n0\n0\n0\n0\n0\n0\n", "-q --keep c9ea9d", "",
+         noData("255, the white"), "255"},
+        {"pillow", "2\n100000\nc9ffff\n", "-q --band 100000,c9ffff", "", "", "0"},
+        {"tiffcp_default", "3\n", "-q --contours", "", noData("0, the black of the contours"), "0"},
+        {"tiffcp_default", "4\n", "-q --red-cast", "", "", "255"},
     };
-    for (const auto& [name, typed, arguments, summary, errors] : cases) {
+    for (const auto& [name, typed, arguments, summary, errors, value] : cases) {
         SCOPED_TRACE(arguments);
-        const fs::path input = fixture(name + ".tif");
+        fs::path input = fixture(name + ".tif");
+        if (!value.empty()) {
+            Bytes tiff = readBytes(input);
+            put(tiff, entryAt(tiff, 284), 42113, 2);
+            setEntry(tiff, 42113, 2, static_cast<uint32_t>(value.size() + 1), 0);
+            std::copy(value.begin(), value.end(), &tiff[entryAt(tiff, 42113) + 8]);
+            input = folder / "nodata.tif";
+            writeBytes(input, tiff);
+        }
         const std::string names = typedPath(input) + " -> " + typedPath(folder / "out.tif") + ": ";
         FileRun dialogue = runFile(input, typed, true);
         fs::remove(folder / "out.tif");
@@ -185,6 +207,9 @@ TEST(CommandLine, EachFilterWritesWhatTheDialogueWritesAndSaysWhatItDid) {
                                     : dialogue.report.size() - kClosing.size();
         EXPECT_EQ(run.transcript, dialogue.report.substr(0, reported) +
                                       (summary.empty() ? "" : names + summary + "\n"));
+        EXPECT_EQ(dialogue.report.ends_with("-unsetnodata output.tif\n" + kClosing),
+                  !errors.empty() && value.size() > 0)
+            << dialogue.report;
     }
 }
 
@@ -193,7 +218,8 @@ TEST(CommandLine, EachFilterWritesWhatTheDialogueWritesAndSaysWhatItDid) {
 // until a run completes; the file that replaces it keeps its permissions, and a new one has
 // those the umask leaves. Warnings go there too, however quiet. --check names each file on
 // standard output with "ok" and its size (not with --quiet), or on standard error with the
-// lines a run would stop with, and fails when any file cannot be read.
+// lines a run would stop with, and fails when any file cannot be read. A file that cannot be
+// opened is said as every other failure.
 TEST(CommandLine, StopsRefusalsAndWarningsGoToStandardError) {
     const fs::path folder = scratch("batch");
     const fs::path good = folder / "good.tif";
@@ -247,17 +273,17 @@ TEST(CommandLine, StopsRefusalsAndWarningsGoToStandardError) {
                                "and blue below 130); none was damped\n");
 
     const fs::path missing = folder / "missing.tif";
-    const std::string at = "velstram: " + typedPath(missing) + ": ";
+    const std::string cannotOpen =
+        "velstram: " + typedPath(missing) + ": cannot open: No such file or directory\n";
     EXPECT_EQ(runProgram("", "-q --red-cast " + quoted(missing) + quoted(folder / "m.tif")).errors,
-              at + "**Cannot open" + typedPath(missing) + "**\n" + at +
-                  "No such file or directory\n" + at + "exiting program\n");
+              cannotOpen + "velstram: " + typedPath(missing) + ": exiting program\n");
 
     // A link whose target is missing is not written through, as cp refuses to.
     const fs::path link = folder / "link.tif";
     fs::create_symlink(folder / "gone.tif", link);
     EXPECT_EQ(runProgram("", "-q --red-cast " + quoted(good) + quoted(link)).errors,
-              from + "**Cannot open" + link.string() + "**\n" + from +
-                  "Not writing through dangling symbolic link '" + link.string() + "'\n" + from +
+              from + "cannot open " + link.string() +
+                  ": Not writing through dangling symbolic link '" + link.string() + "'\n" + from +
                   "exiting program\n");
     EXPECT_FALSE(fs::exists(folder / "gone.tif"));
 
@@ -266,7 +292,14 @@ TEST(CommandLine, StopsRefusalsAndWarningsGoToStandardError) {
         {ok, refusal, runProgram("", "--check " + quoted(good) + quoted(refused))},
         {"", refusal, runProgram("", "--check --quiet " + quoted(good) + quoted(refused))},
         {ok, "", runProgram("", "--check " + quoted(good))},
+        {"", cannotOpen, runProgram("", "--check " + quoted(missing))},
     };
+    // A BigTIFF or big-endian file is named for what it is from the first line on.
+    for (const char* foreign : {"gdal_bigtiff.tif", "tiffcp_8_B_lzw_t.tif"}) {
+        const std::string said = runProgram("", "--check " + quoted(fixture(foreign))).errors;
+        EXPECT_TRUE(said.starts_with("velstram: " + typedPath(fixture(foreign)) + ": The file"))
+            << said;
+    }
     for (const auto& [out, errors, check] : checks) {
         EXPECT_EQ(check.transcript, out);
         EXPECT_EQ(check.errors, errors);

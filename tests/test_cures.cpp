@@ -26,6 +26,8 @@ const std::string kGrey = "gdal_translate " + kGreyBands + "rgb.tif base.tif && 
 const std::string kBw =
     "/usr/bin/convert rgb.tif -colorspace Gray -threshold 50% -type TrueColor base.tif && ";
 const std::string kWorld = " && printf '10\\n0\\n0\\n-10\\n500005\\n4000235\\n' >k.tfw";
+const std::string kOverviews = " && gdaladdo -r nearest k.tif 2 4";
+const std::string kPalette = "+dither -type palette p.tif && gdal_translate ";
 
 std::string geo(const std::string& options, const std::string& base = "") {
     return "gdal_translate " + kPlace + base + "rgb.tif base.tif && gdal_translate " + options +
@@ -46,6 +48,7 @@ std::string tifffile(const std::string& array, const std::string& options = "",
 
 const Kind kKinds[] = {
     {"tiffcp_lzw", kRgb + "tiffcp -c lzw base.tif k.tif", 0},
+    {"tiffcp_lzw_name_taken", kRgb + "tiffcp -c lzw base.tif k.tif && cp k.tif k-rgb.tif", 0},
     {"vips_deflate", kRgb + "vips tiffsave base.tif k.tif --compression deflate", 0},
     {"gdal_lzma", kRgb + "gdal_translate -co COMPRESS=LZMA base.tif k.tif", 0},
     {"gdal_zstd", kRgb + "gdal_translate -co COMPRESS=ZSTD base.tif k.tif", 0},
@@ -53,6 +56,7 @@ const Kind kKinds[] = {
     {"tiffcp_tiled", kRgb + "tiffcp -t -w 16 -l 16 base.tif k.tif", 0},
     {"vips_tiled", kRgb + "vips tiffsave base.tif k.tif --tile --tile-width 16", 0},
     {"tiffcp_planar", kRgb + "tiffcp -p separate base.tif k.tif", 0},
+    {"tiffcp_planar_overviews", kRgb + "tiffcp -p separate base.tif k.tif" + kOverviews, 0},
     {"tiffcp_bigtiff_bigendian", kRgb + "tiffcp -8 -B base.tif k.tif", 0},
     {"gdal_bigtiff", geo("-co BIGTIFF=YES"), 0},
     {"gdal_bigendian_lzw", geo("-co ENDIANNESS=BIG -co COMPRESS=LZW"), 0},
@@ -66,8 +70,10 @@ const Kind kKinds[] = {
     {"magick_bilevel", magick("-monochrome -depth 1", kBw), 0},
     {"pillow_palette", pillow("'P', palette=1"), 1},
     {"magick_palette_world_file", magick("+dither -type palette") + kWorld, 1},
-    {"gdal_palette", magick("+dither -type palette p.tif && gdal_translate " + kPlace + "p.tif"),
-     1},
+    {"gdal_palette", magick(kPalette + kPlace + "p.tif"), 1},
+    {"gdal_palette_overviews", magick(kPalette + kPlace + "p.tif") + kOverviews, 1},
+    {"gdal_palette_16_bits", magick(kPalette + "-ot UInt16 " + kPlace + "p.tif"), 1},
+    {"pillow_palette_overviews", pillow("'P', palette=1") + kOverviews, 1},
     {"pillow_rgba", pillow("'RGBA'"), 0},
     {"gdal_rgba", geo("-b 1 -b 2 -b 3 -b 1 -co ALPHA=YES"), 0},
     {"gdal_five_bands", geo("-b 1 -b 2 -b 3 -b 1 -b 2"), 0},
@@ -148,15 +154,19 @@ std::string missingTool(const std::string& line) {
     return "";
 }
 
-// Where gdalinfo -json places the image: its coordinate system, if any, and geotransform.
-std::string place(const fs::path& folder, std::string& linesSoFar, const std::string& name) {
+// Where gdalinfo -json places the image: its coordinate system, if any, and geotransform; and
+// the sizes of its first band's overviews, if any.
+std::pair<std::string, std::string> place(const fs::path& folder, std::string& linesSoFar,
+                                          const std::string& name) {
     runKept(folder, linesSoFar, "gdalinfo -json " + name + " >place.json");
     const Bytes bytes = readBytes(folder / "place.json");
     const std::string json(bytes.begin(), bytes.end());
     const size_t transform = json.find("\"geoTransform\"");
     const size_t start = std::min(json.find("\"coordinateSystem\""), transform);
-    return transform == std::string::npos ? ""
-                                          : json.substr(start, json.find(']', transform) - start);
+    const size_t overviews = std::min(json.find("\"overviews\":[\n        {"), json.size());
+    return {
+        transform == std::string::npos ? "" : json.substr(start, json.find(']', transform) - start),
+        json.substr(overviews, json.find("\n      ]", overviews) - overviews)};
 }
 
 }  // namespace
@@ -180,6 +190,7 @@ TEST_P(Cure, IsRefusedAndItsPastedCureGivesTheSamePictureAndPlace) {
         ASSERT_EQ(read.status, 1) << read.report;
         ASSERT_LT(refusals.size(), 600U) << "a second cure gave no file that the program reads";
         const size_t convert = read.report.find("\nConvert it first");
+        ASSERT_NE(convert, std::string::npos) << read.report;
         refusals += read.report.substr(read.report.rfind('\n', convert - 1) + 1);
         std::string cure = refusals.substr(refusals.rfind("\n  ") + 3);
         cure = cure.substr(0, cure.find('\n'));
@@ -188,7 +199,8 @@ TEST_P(Cure, IsRefusedAndItsPastedCureGivesTheSamePictureAndPlace) {
             GTEST_SKIP() << "the cure needs " << tool;
         }
         ASSERT_TRUE(runKept(folder, linesSoFar, cure)) << cure;
-        file = cure.substr(cure.rfind(' ') + 1);
+        const std::string conversion = cure.substr(0, cure.find(" && "));
+        file = conversion.substr(conversion.rfind(' ') + 1);
     }
     EXPECT_NE(refusals, "");
     expectRecorded(refusals, fixture("cures") / (std::string(name) + ".txt"));
@@ -203,9 +215,13 @@ TEST_P(Cure, IsRefusedAndItsPastedCureGivesTheSamePictureAndPlace) {
                   tolerance)
             << "pixel " << i / 3;
     }
-    if (make.find("-a_srs") != std::string::npos || make.find(kWorld) != std::string::npos) {
-        const std::string source = place(folder, linesSoFar, "k.tif");
-        EXPECT_NE(source, "");
+    const bool placed =
+        make.find("-a_srs") != std::string::npos || make.find(kWorld) != std::string::npos;
+    const bool overviews = make.find(kOverviews) != std::string::npos;
+    if (placed || overviews) {
+        const auto source = place(folder, linesSoFar, "k.tif");
+        EXPECT_EQ(source.first.empty(), !placed);
+        EXPECT_EQ(source.second.empty(), !overviews);
         EXPECT_EQ(place(folder, linesSoFar, file), source);
     }
 }

@@ -288,6 +288,7 @@ void ImageJob::writeOutput() {
     file.copyPrefix();
     writeAllStrips();
     file.copyTail(rows.rows());
+    file.warnOfNoData();
 }
 
 void ImageJob::writeAllStrips() {

@@ -12,6 +12,7 @@
 #include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
 #include "tiff/DirectoryTags.h"
+#include "tiff/PageChain.h"
 #include "tiff/TifFile.h"
 
 // A file of another kind than uncompressed 8-bit RGB in strips is refused before a strip is
@@ -199,6 +200,10 @@ std::string gdalValues(const ImageKind& kind) {
                               : inverted ? " -scale 0 255" + toBytes
                                          : "");
     }
+    // The colour table of a 16-bit palette holds 16-bit values of 8-bit colours.
+    if (kind.photometric == ImageKind::kPalette && kind.firstBits == 16) {
+        return " -ot Byte";
+    }
     if (grey(kind) && (kind.firstBits == 2 || kind.firstBits == 4)) {
         return " -scale 0 " + std::to_string((1U << kind.firstBits) - 1) + toBytes;
     }
@@ -236,14 +241,35 @@ bool isTiffExtension(std::string extension) {
 }
 
 // The converted file goes beside the input, named after it: sheet12.tif gives
-// sheet12-rgb.tif, so the printed command can be pasted as it is.
+// sheet12-rgb.tif, or sheet12-rgb-2.tif where a file has that name, and so on, so the
+// printed command can be pasted as it is and replaces nothing.
 std::string convertedName(const std::string& input) {
     size_t folderEnd = input.find_last_of("/\\");
     size_t dot = input.rfind('.');
     bool hasExtension = dot != std::string::npos &&
                         (folderEnd == std::string::npos || dot > folderEnd + 1) &&
                         isTiffExtension(input.substr(dot));
-    return hasExtension ? input.substr(0, dot) + "-rgb" + input.substr(dot) : input + "-rgb.tif";
+    const std::string base = (hasExtension ? input.substr(0, dot) : input) + "-rgb";
+    const std::string extension = hasExtension ? input.substr(dot) : ".tif";
+    std::string name = base + extension;
+    for (uint64_t n = 2; platform::isRegularFile(name); ++n) {
+        name = base;
+        name.append("-").append(std::to_string(n)).append(extension);
+    }
+    return name;
+}
+
+// The levels of the file's overviews, the reduced-resolution pages after its first image.
+std::vector<uint64_t> internalOverviewLevels(InputFile& input) {
+    const std::vector<ChainPage> pages = readPageChain(input);
+    std::vector<PageSize> reduced;
+    for (size_t p = 1; p < pages.size(); ++p) {
+        if (pages[p].reduced) {
+            reduced.push_back(pages[p].size);
+        }
+    }
+    return pages.empty() || pages.front().reduced ? std::vector<uint64_t>{}
+                                                  : overviewLevels(reduced, pages.front().size);
 }
 
 // The names beside an image under which GDAL finds its world file: for sheet.tif,
@@ -321,7 +347,7 @@ bool ImageKind::gdalConverts() const {
         case kRgb:
             return samples >= 3 && otherBits == 8;
         case kPalette:
-            return samples == 1 && fewBits;
+            return samples == 1 && (fewBits || firstBits == 16);
         case kCmyk:
             return samples == 4 && otherBits == 8;
         case kYCbCr:
@@ -371,20 +397,32 @@ std::string ImageKind::refusal() const {
 
 // GDAL's gdal_translate wherever it keeps the georeferencing, or where the colour bands only
 // need their true name, or where values need scaling that ImageMagick cannot do; libtiff's
-// tiffcp where only the storage differs; ImageMagick where the colours must change.
+// tiffcp where only the storage differs; ImageMagick where the colours must change. Of a file
+// with overviews each takes the first image alone (IN,0 for tiffcp, IN[0] for ImageMagick;
+// gdal_translate takes no other): tiffcp cannot convert every kind of overview page, and
+// ImageMagick would make each an image of its own. gdaladdo then rebuilds the same levels, in
+// a second command that cmd.exe and POSIX shells both run after &&.
 std::string ImageKind::conversion(const std::string& input, const std::string& output) const {
-    const std::string names = " " + input + " " + output;
+    const bool overviews = !overviewLevels.empty();
+    const std::string from = platform::shellWord(input);
+    // ",0" needs no quotes in either shell, and stays outside them, so that the line reads
+    // the same on every system; "[0]" must be quoted, or sh takes it for a pattern.
+    const std::string firstForTiffcp = overviews ? from + ",0" : from;
+    const std::string firstForMagick = overviews ? platform::shellWord(input + "[0]") : from;
+    const std::string to = platform::shellWord(output);
+    const std::string rebuilt =
+        overviews ? " && gdaladdo -r nearest " + to + levelWords(overviewLevels) : "";
     if (onlyDecompressed() && !georeferenced) {
-        return "tiffcp" + tiffcpOptions(*this) + names;
+        return "tiffcp" + tiffcpOptions(*this) + " " + firstForTiffcp + " " + to + rebuilt;
     }
     if ((georeferenced && gdalConverts()) || colourBandsMarkedGrey() ||
         (wide() && !imageMagickScales(*this))) {
-        return "gdal_translate" + gdalOptions(*this) + names;
+        return "gdal_translate" + gdalOptions(*this) + " " + from + " " + to + rebuilt;
     }
     if (!rgb()) {
-        return "convert " + input + imageMagickOptions(*this) + " " + output;
+        return "convert " + firstForMagick + imageMagickOptions(*this) + " " + to + rebuilt;
     }
-    return "tiffcp" + tiffcpOptions(*this) + names;
+    return "tiffcp" + tiffcpOptions(*this) + " " + firstForTiffcp + " " + to + rebuilt;
 }
 
 void TifFile::refuse(ImageKind kind, std::vector<std::string> lines) {
@@ -396,20 +434,27 @@ void TifFile::refuse(ImageKind kind, std::vector<std::string> lines) {
     if (kind.wide()) {
         kind.range = readSampleRange(input, fileSize_, kind);
     }
+    kind.overviewLevels = internalOverviewLevels(input);
     lines.push_back(kind.refusal());
     lines.push_back("Convert it first" + kind.conversionNote() + ", for example with:");
-    lines.push_back("  " + kind.conversion(platform::shellWord(input.name),
-                                           platform::shellWord(convertedName(input.name))));
+    lines.push_back("  " + kind.conversion(input.name, convertedName(input.name)));
     endRun(std::move(lines));
 }
 
+// The dialogue's header check says its line first, whatever the header; a command says of a
+// BigTIFF or a big-endian TIFF only what is true of it, from the line that names its kind.
 void TifFile::refuseHeader() {
-    std::vector<std::string> lines = {"not a valid little endian TIF file"};
     const bool littleEndian = header_bytes[0] == 0x49 && header_bytes[1] == 0x49;
     const bool bigEndian = header_bytes[0] == 0x4D && header_bytes[1] == 0x4D;
     const uint32_t version = bigEndian ? littleEndian16(header_bytes[3], header_bytes[2])
                                        : littleEndian16(header_bytes[2], header_bytes[3]);
-    if ((littleEndian && version == 43) || (bigEndian && (version == 42 || version == 43))) {
+    const bool foreign =
+        (littleEndian && version == 43) || (bigEndian && (version == 42 || version == 43));
+    std::vector<std::string> lines;
+    if (!foreign || !ordered_) {
+        lines.emplace_back("not a valid little endian TIF file");
+    }
+    if (foreign) {
         refuse(foreignKind(bigEndian, version == 43), lines);
     }
     endRun(std::move(lines));

@@ -34,6 +34,9 @@ struct ImageKind {
     bool bigEndian = false;
     // The values of samples of 16 to 64 bits, where the file tells them.
     SampleRange range;
+    // The levels of the file's overviews (reduced-resolution pages), which the conversion
+    // keeps; none where it has none.
+    std::vector<uint64_t> overviewLevels;
 
     // What one entry of a directory says of the kind, given its first values: the first of
     // them, or for BitsPerSample and SampleFormat the first that is not the usual one.
@@ -67,8 +70,8 @@ struct ImageKind {
 
     // Why the file cannot be read, or nothing for a file this program reads.
     std::string refusal() const;
-    // One command that turns the file named input into output, of the kind this program
-    // reads; both names come quoted for the shell.
+    // One command line that turns the file named input into output, of the kind this
+    // program reads, with the names quoted for the shell.
     std::string conversion(const std::string& input, const std::string& output) const;
     // What the command does beyond the conversion itself, for the line that gives it: in
     // parentheses with a blank in front, or empty.

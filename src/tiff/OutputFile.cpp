@@ -55,6 +55,10 @@ Refusal OutputFile::claim(bool replace, bool reserve) {
         case platform::Claim::Refused:
             break;
     }
+    // A command says a failure in one line; the dialogue keeps its own two.
+    if (!reserve) {
+        return RunEnded{{"cannot open " + name + ": " + reason}};
+    }
     return RunEnded{{cannotOpen(name), reason}};
 }
 

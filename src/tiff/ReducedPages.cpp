@@ -332,21 +332,28 @@ void TifFile::refuseOverlap(const FilePart& strip, const FilePart& other) {
          other.name());
 }
 
-// The levels of the pages, for gdaladdo: whole, above 1, each once and in increasing order,
-// which is the order in which gdaladdo samples each page from the one before.
-std::string TifFile::overviewLevels(const std::vector<PageSize>& pages) const {
+std::vector<uint64_t> overviewLevels(const std::vector<PageSize>& pages, PageSize full) {
     std::vector<uint64_t> levels(pages.size());
-    std::transform(pages.begin(), pages.end(), levels.begin(), [this](PageSize page) {
-        return overviewLevel(page, {ImageWidth, ImageLength});
-    });
+    std::transform(pages.begin(), pages.end(), levels.begin(),
+                   [full](PageSize page) { return overviewLevel(page, full); });
     std::sort(levels.begin(), levels.end());
     levels.erase(std::unique(levels.begin(), levels.end()), levels.end());
     std::erase_if(levels, [](uint64_t level) { return level < 2; });
+    return levels;
+}
+
+std::string levelWords(const std::vector<uint64_t>& levels) {
     std::string text;
-    for (uint64_t level : levels.empty() ? std::vector<uint64_t>{2, 4, 8} : levels) {
+    for (uint64_t level : levels) {
         text.append(1, ' ').append(std::to_string(level));
     }
     return text;
+}
+
+// Where no level can be told, gdaladdo's usual ones.
+std::string TifFile::overviewLevels(const std::vector<PageSize>& pages) const {
+    const std::vector<uint64_t> levels = ::overviewLevels(pages, {ImageWidth, ImageLength});
+    return levelWords(levels.empty() ? std::vector<uint64_t>{2, 4, 8} : levels);
 }
 
 // The command names every level of the file, so that gdaladdo samples each page from the

@@ -112,9 +112,7 @@ class SampleScan {
 
     // GDAL's no-data value, as a sample of the file's type holds it; NaN where there is none.
     double noData() {
-        const TiffEntry* found = entry(kGdalNoData);
-        const std::optional<double> value =
-            found ? parsedNumber(directory_.text(*found, 64)) : std::nullopt;
+        const std::optional<double> value = gdalNoData(directory_, entries_);
         if (!value) {
             return std::numeric_limits<double>::quiet_NaN();
         }
@@ -242,6 +240,12 @@ class SampleScan {
 };
 
 }  // namespace
+
+std::optional<double> gdalNoData(TiffDirectory& directory, const std::vector<TiffEntry>& entries) {
+    const auto found = std::find_if(entries.begin(), entries.end(),
+                                    [](const TiffEntry& e) { return e.tag == kGdalNoData; });
+    return found == entries.end() ? std::nullopt : parsedNumber(directory.text(*found, 64));
+}
 
 SampleRange readSampleRange(InputFile& input, uint64_t fileSize, const ImageKind& kind) {
     input.rewind();

@@ -4,9 +4,13 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
+#include <vector>
 
 class InputFile;
+class TiffDirectory;
 struct ImageKind;
+struct TiffEntry;
 
 // The lowest and highest values of the samples that a conversion keeps (the first three
 // bands, or the grey one). NaN, the infinities and the file's no-data value say nothing of
@@ -32,3 +36,7 @@ struct SampleRange {
 // samples are read as they lie in the file, never more bytes than it holds, with nothing
 // allocated for the image.
 SampleRange readSampleRange(InputFile& input, uint64_t fileSize, const ImageKind& kind);
+
+// GDAL's no-data value, which its GDAL_NODATA tag holds as text, among the entries of a
+// directory; none where there is no such entry or it holds no number.
+std::optional<double> gdalNoData(TiffDirectory& directory, const std::vector<TiffEntry>& entries);

@@ -13,13 +13,14 @@ TifFile::TifFile(Console& console) : console_(console) {
     output.askName(console);
 }
 
-// The names of an order were given at once, so a name that cannot be used ends the run. Its
-// output name is not reserved: nothing appears there before the complete output.
+// The names of an order were given at once, so a name that cannot be used ends the run, said
+// as a command says every failure, behind the input's name. Its output name is not reserved:
+// nothing appears there before the complete output.
 TifFile::TifFile(Console& console, const JobOrder& order)
-    : settingsCopy(order.settings), console_(console) {
+    : settingsCopy(order.settings), console_(console), ordered_(true) {
     input.name = order.input;
     if (Refusal refusal = input.hold()) {
-        throw RunEnded(std::move(*refusal));
+        fail("cannot open: " + refusal->lines.back());
     }
     if (order.writes()) {
         output.name = order.output;

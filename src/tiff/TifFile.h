@@ -58,6 +58,8 @@ class TifFile {
     // The bytes after the last strip, with the blocks of the reduced-resolution pages
     // rebuilt from the filtered rows.
     void copyTail(const uint32_t* const* rows);
+    // Warns where the file's no-data value is one that the filter writes.
+    void warnOfNoData();
     const std::vector<int32_t>& stripsInFileOrder() const { return fileOrder_; }
     uint64_t inputSize() const { return fileSize_; }
 
@@ -154,6 +156,8 @@ class TifFile {
     void writeReducedBlock(const ReducedBlock& block, const uint32_t* const* rows);
 
     Console& console_;
+    // Whether the names came with an order (a command) rather than at the prompts.
+    bool ordered_ = false;
     uint64_t fileSize_{};
     // The first directory's entries, by tag.
     DirectoryTags tags_;
