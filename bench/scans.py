@@ -174,7 +174,7 @@ def report(results):
     lines = ["## Scanned maps: keeping an ink", "",
              f"Synthetic scans made by `bench/scans.py` (brown contours, key `#{KEY}`, the "
              "ink's nominal colour), scored against the brown plate's truth mask. Each tool's "
-             "best setting, then the README's suggestion for scans "
+             "best setting, then the user's guide's suggestion for scans "
              f"(`--fuzz {SUGGESTED[0]} --fit {SUGGESTED[1]}`).", "",
              "| scan | tool | setting | recall | precision | F1 | F1 - ImageMagick's best |",
              "| --- | --- | --- | ---: | ---: | ---: | ---: |"]
