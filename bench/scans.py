@@ -42,7 +42,7 @@ IMAGEMAGICK_FUZZ = range(5, 31)
 FUZZ = range(5, 31)
 FIT_DISTANCES = ("8%", "10%", "12%", "15%")
 FIT_BOUNDS = ("3", "4", "5", "6")
-# The settings the README suggests for a scan, reported on their own.
+# The settings the user's guide suggests for a scan, reported on their own.
 SUGGESTED = ("12%", "4")
 
 

@@ -268,6 +268,23 @@ TEST(Cure, TheValuesOfWideSamplesAreReadWhereverTheFileTellsThem) {
         EXPECT_NE(run.report.find("Convert it first (" + std::string(note)), std::string::npos)
             << run.report;
     }
+    // One pixel wide in separate planes, a row per strip: 2880 strips, read a batch of them at
+    // a time, the largest sample in the last.
+    Bytes tiff = readBytes(fixture("imagemagick_16bit.tif"));
+    const auto table = static_cast<uint32_t>(tiff.size());
+    for (uint32_t strip = 0; strip < 2 * 2880; ++strip) {
+        put(tiff, 8 + 2 * (strip % 2880), strip % 2880 == 2879 ? 4000 : strip % 256, 2);
+        tiff.resize(tiff.size() + 4);
+        put(tiff, tiff.size() - 4, strip < 2880 ? 8 + 2 * strip : 2);
+    }
+    const uint32_t entries[][4] = {{256, 4, 1, 1},        {257, 4, 1, 960},
+                                   {278, 4, 1, 1},        {284, 3, 1, 2},
+                                   {273, 4, 2880, table}, {279, 4, 2880, table + 11520}};
+    for (const auto& [tag, type, count, value] : entries) {
+        setEntry(tiff, static_cast<uint16_t>(tag), static_cast<uint16_t>(type), count, value);
+    }
+    const std::string report = runOnBytes(tiff, kNoFilter).report;
+    EXPECT_NE(report.find("(its values are taken as 0 to 4095 "), std::string::npos) << report;
 }
 
 // Every compression and colour space that libtiff knows is refused by its name; an unknown
