@@ -37,6 +37,8 @@ class TifFile {
     void readStripOffsets();
     void readStripByteCounts();
     void openStrips();
+    // readStrip checks a strip; readLastStrip checks the last one and then reads every strip's
+    // rows into the raster, the strips in the order of their offsets.
     void readStrip(int32_t strip, uint32_t* const* rows);
     void readLastStrip(int32_t strip, uint32_t* const* rows);
     void closeStrips();
@@ -130,6 +132,8 @@ class TifFile {
         return StripByteCountsTable[static_cast<size_t>(strip)];
     }
     uint32_t stripHeight() const;
+    uint32_t checkStrip(int32_t strip, bool last);
+    void readStripsInFileOrder(uint32_t* const* rows);
     uint32_t lastStripRows(int32_t strip) const;
     void checkStripRows(int32_t strip, uint64_t firstRow, uint64_t rowCount);
     void checkStripLength(int32_t strip, uint64_t pixels);
