@@ -143,12 +143,22 @@ class TifFile {
     void copyInput(uint64_t from, uint64_t to);
 
     void readFurtherPages();
-    bool readPageTags(uint64_t at, uint32_t page, DirectoryTags& tags, uint32_t& next);
+    struct PointedDirectory {
+        uint64_t at{};
+        uint32_t page{};
+        uint16_t under{};
+    };
+    void readPointedDirectories(std::vector<PointedDirectory>& pending,
+                                std::vector<uint64_t>& seen);
+    void notePointed(const DirectoryTags& tags, uint32_t page,
+                     std::vector<PointedDirectory>& pending);
+    bool readPageTags(uint64_t at, uint32_t page, uint16_t under, DirectoryTags& tags,
+                      uint32_t& next);
     void takePage(uint32_t page, const DirectoryTags& tags);
     bool pageHoldsRgb(const DirectoryTags& tags);
     std::optional<ReducedPage> rebuildablePage(uint32_t number, const DirectoryTags& tags);
-    void noteValues(const DirEntry& entry, uint32_t page);
-    void notePageData(uint32_t page, const DirectoryTags& tags);
+    void noteValues(const DirEntry& entry, uint32_t page, uint16_t under);
+    void notePageData(uint32_t page, const DirectoryTags& tags, uint16_t under);
     void copyUnchanged(const ReducedPage& page);
     FilePart rewrittenPart(size_t k) const;
     std::optional<std::pair<FilePart, FilePart>> firstOverlap();
