@@ -64,6 +64,17 @@ TEST(Directory, ImageIsRefusedOnlyWhereItsRasterNeedsMoreThanTheMachinesMemory) 
     platform::assumePhysicalMemory(std::nullopt);
 }
 
+// The malformed corpus's directories over a strip, pointed instead to byte 212 (an empty
+// directory after the strips): the run completes and gives the input back.
+TEST(Directory, PointedDirectoriesAwayFromTheStripsAreKept) {
+    for (const char* name :
+         {"strip_over_exif_directory", "strip_over_gps_directory", "strip_over_subifd_directory"}) {
+        Bytes tiff = readBytes(fixture("../malformed/" + std::string(name) + ".tif"));
+        put(tiff, 138, 212);
+        EXPECT_EQ(expectSound(runOnBytes(tiff, kNoFilter), tiff), 0) << name;
+    }
+}
+
 // Pages under a SubIFDs entry are not rebuilt, and the report says they keep the old colours.
 TEST(Directory, PagesUnderSubIfdsAreNamedAsCopiedUnchanged) {
     Bytes tiff = readBytes(fixture("tifffile_rps.tif"));

@@ -6,6 +6,7 @@
 
 #include "platform/Platform.h"
 #include "tiff/TifFile.h"
+#include "tiff/TiffDirectory.h"
 
 // GIS writers add reduced-resolution copies of the image (overviews) as further pages, so
 // that a viewer draws the sheet quickly when zoomed out. Copied unchanged, they would still
@@ -71,12 +72,6 @@ DirEntry asPositions(DirEntry entry) {
         entry.bytes[4 + b] = static_cast<uint8_t>(count >> (8 * b));
     }
     return entry;
-}
-
-// Bytes per value of a TIFF field type; 0 for a type TIFF does not define.
-uint64_t typeSize(uint16_t type) {
-    constexpr std::array<uint8_t, 14> kSizes = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};
-    return type < kSizes.size() ? kSizes[type] : 0;
 }
 
 }  // namespace
@@ -289,7 +284,7 @@ std::optional<ReducedPage> TifFile::rebuildablePage(uint32_t number, const Direc
 }
 
 void TifFile::noteValues(const DirEntry& entry, uint32_t page, uint16_t under) {
-    const uint64_t size = typeSize(entry.type()) * entry.count();
+    const uint64_t size = uint64_t{fieldTypeSize(entry.type())} * entry.count();
     if (size > 4) {
         keptParts_.push_back({entry.value(), entry.value() + size, FilePart::Kind::Values, page,
                               entry.tag(), under});
