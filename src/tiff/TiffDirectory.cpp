@@ -63,16 +63,26 @@ TiffDirectory::TiffDirectory(InputFile& input, uint64_t fileSize, bool bigEndian
       countSize_(bigTiff ? 8 : 2),
       entrySize_(bigTiff ? 20 : 12) {}
 
-std::vector<TiffEntry> TiffDirectory::readEntries() {
+uint64_t TiffDirectory::firstDirectory() {
     input_.seek(wordSize_ == 8 ? 8 : 4);
-    const uint64_t directory = number(wordSize_);
+    return number(wordSize_);
+}
+
+std::vector<TiffEntry> TiffDirectory::readEntries() {
+    uint64_t next = 0;
+    return readEntries(firstDirectory(), next);
+}
+
+std::vector<TiffEntry> TiffDirectory::readEntries(uint64_t at, uint64_t& next) {
     std::vector<TiffEntry> entries;
-    if (directory > fileSize_ || fileSize_ - directory < countSize_) {
+    next = 0;
+    if (at > fileSize_ || fileSize_ - at < countSize_) {
         return entries;
     }
-    input_.seek(directory);
-    const uint64_t room = (fileSize_ - directory - countSize_) / entrySize_;
-    entries.resize(std::min({number(countSize_), room, kMostEntries}));
+    input_.seek(at);
+    const uint64_t count = number(countSize_);
+    const uint64_t room = (fileSize_ - at - countSize_) / entrySize_;
+    entries.resize(std::min({count, room, kMostEntries}));
     for (TiffEntry& entry : entries) {
         entry.tag = static_cast<uint16_t>(number(2));
         entry.type = static_cast<uint16_t>(number(2));
@@ -80,6 +90,11 @@ std::vector<TiffEntry> TiffDirectory::readEntries() {
         for (unsigned i = 0; i < wordSize_; ++i) {
             entry.field[i] = input_.readByte();
         }
+    }
+    const uint64_t end = at + countSize_ + std::min(count, room) * entrySize_;
+    if (count <= room && fileSize_ - end >= wordSize_) {
+        input_.seek(end);
+        next = number(wordSize_);
     }
     return entries;
 }

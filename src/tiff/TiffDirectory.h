@@ -15,16 +15,22 @@ struct TiffEntry {
     std::array<uint8_t, 8> field{};
 };
 
-// The first directory of a TIFF of either byte order, classic or BigTIFF, read far enough to
-// tell what a file that this program does not read holds. Every position and count comes from
-// the file and is checked against its size before anything is read or allocated; what cannot
-// be read is left out, and nothing here stops the run.
+// The directories of a TIFF of either byte order, classic or BigTIFF, read far enough to tell
+// what a file that this program does not read holds, and what pages a chain holds. Every position
+// and count comes from the file and is checked against its size before anything is read or
+// allocated; what cannot be read is left out, and nothing here stops the run.
 class TiffDirectory {
   public:
     TiffDirectory(InputFile& input, uint64_t fileSize, bool bigEndian, bool bigTiff);
 
+    // Where the header says the first directory lies.
+    uint64_t firstDirectory();
     // At most 4096 entries of the first directory, as far as the file holds them.
     std::vector<TiffEntry> readEntries();
+    // At most 4096 entries of the directory at at, as far as the file holds them, and where
+    // the next directory of its chain lies: 0 for none, or where the directory runs past the
+    // file's end.
+    std::vector<TiffEntry> readEntries(uint64_t at, uint64_t& next);
     // Elements [first, first + count) of an entry's values as unsigned numbers of their size,
     // or none where the type has no size or they do not all lie inside the file.
     std::vector<uint64_t> elements(const TiffEntry& entry, uint64_t first, uint64_t count);
