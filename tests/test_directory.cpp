@@ -75,14 +75,24 @@ TEST(Directory, PointedDirectoriesAwayFromTheStripsAreKept) {
     }
 }
 
-// Pages under a SubIFDs entry are not rebuilt, and the report says they keep the old colours.
+// Pages under a SubIFDs entry are not rebuilt, and the report says they keep the old colours,
+// with their levels where they can be told: none for an entry that points nowhere, 3 for the
+// corpus's 2 x 1 SubIFD page of its 4 x 3 image, moved after the strips.
 TEST(Directory, PagesUnderSubIfdsAreNamedAsCopiedUnchanged) {
     Bytes tiff = readBytes(fixture("tifffile_rps.tif"));
     put(tiff, entryAt(tiff, 305), 330, 2);
-    const FileRun run = runOnBytes(tiff, kNoFilter);
-    EXPECT_EQ(expectSound(run, tiff), 0);
-    EXPECT_NE(run.report.find("The file's reduced-resolution pages (some under SubIFDs) that "
-                              "cannot be rebuilt here"),
-              std::string::npos)
-        << run.report;
+    Bytes subIfd = readBytes(fixture("../malformed/strip_over_subifd_pixels.tif"));
+    put(subIfd, 212 + 2 + 6 * 12 + 8, uint32_t{326});
+    subIfd.resize(subIfd.size() + 6);
+    for (const auto& [file, levels] : {std::pair{tiff, ""}, std::pair{subIfd, " 3"}}) {
+        const FileRun run = runOnBytes(file, kNoFilter);
+        EXPECT_EQ(expectSound(run, file), 0);
+        EXPECT_NE(run.report.find("The file's reduced-resolution pages (some under SubIFDs) that "
+                                  "cannot be rebuilt here"),
+                  std::string::npos)
+            << run.report;
+        EXPECT_NE(run.report.find("gdaladdo -r nearest output.tif" + std::string(levels) + "\n"),
+                  std::string::npos)
+            << run.report;
+    }
 }

@@ -175,9 +175,21 @@ void TifFile::readPointedDirectories(std::vector<PointedDirectory>& pending,
         }
         if (directory.under == tag::SubIfds) {
             notePageData(directory.page, tags, directory.under);
+            noteSubIfdPage(directory.page, tags);
         }
         notePointed(tags, directory.page, pending);
         pending.push_back({following, directory.page, directory.under});
+    }
+}
+
+// The reduced-resolution pages under the filtered image's SubIFDs are not rebuilt, but their
+// levels are named in the command that rebuilds them.
+void TifFile::noteSubIfdPage(uint32_t page, const DirectoryTags& tags) {
+    const uint32_t subfileType = valueOr(tags.subfileType, 0);
+    const PageSize size{valueOr(tags.imageWidth, 0), valueOr(tags.imageLength, 0)};
+    if (page == 1 && (subfileType & kReducedImage) != 0 && (subfileType & kTransparencyMask) == 0 &&
+        size.width > 0 && size.length > 0) {
+        subIfdSizes_.push_back(size);
     }
 }
 
@@ -407,15 +419,16 @@ std::string levelWords(const std::vector<uint64_t>& levels) {
     return text;
 }
 
-// Where no level can be told, gdaladdo's usual ones.
+// Where no level can be told, none is named, and gdaladdo chooses its own.
 std::string TifFile::overviewLevels(const std::vector<PageSize>& pages) const {
-    const std::vector<uint64_t> levels = ::overviewLevels(pages, {ImageWidth, ImageLength});
-    return levelWords(levels.empty() ? std::vector<uint64_t>{2, 4, 8} : levels);
+    return levelWords(::overviewLevels(pages, {ImageWidth, ImageLength}));
 }
 
 // The command names every level of the file, so that gdaladdo samples each page from the
 // same one before it as the rebuilt pages were.
 void TifFile::reportReducedPages() {
+    std::vector<PageSize> levelSizes = reducedSizes_;
+    levelSizes.insert(levelSizes.end(), subIfdSizes_.begin(), subIfdSizes_.end());
     for (const ReducedPage& page : reducedPages_) {
         console_.line("The reduced-resolution page of " + std::to_string(page.width) + " x " +
                       std::to_string(page.length) + " pixels is rebuilt from the filtered image");
@@ -428,7 +441,7 @@ void TifFile::reportReducedPages() {
             "copied unchanged and still show the old colours; rebuild them from the "
             "output with:");
         console_.warningLine("  gdaladdo -r nearest " + platform::shellWord(output.name) +
-                             overviewLevels(reducedSizes_));
+                             overviewLevels(levelSizes));
     }
 }
 

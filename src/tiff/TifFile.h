@@ -150,6 +150,7 @@ class TifFile {
     };
     void readPointedDirectories(std::vector<PointedDirectory>& pending,
                                 std::vector<uint64_t>& seen);
+    void noteSubIfdPage(uint32_t page, const DirectoryTags& tags);
     void notePointed(const DirectoryTags& tags, uint32_t page,
                      std::vector<PointedDirectory>& pending);
     bool readPageTags(uint64_t at, uint32_t page, uint16_t under, DirectoryTags& tags,
@@ -181,6 +182,8 @@ class TifFile {
     std::vector<ReducedPage> reducedPages_;
     std::vector<ReducedBlock> reducedBlocks_;
     std::vector<PageSize> reducedSizes_;
+    // The sizes of the reduced-resolution pages under the first image's SubIFDs.
+    std::vector<PageSize> subIfdSizes_;
     bool stalePages_ = false;
     bool otherPages_ = false;
     // The parts of the file that the output keeps where they stand.
