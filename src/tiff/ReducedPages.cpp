@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "platform/Narrow.h"
 #include "platform/Platform.h"
 #include "tiff/TifFile.h"
 #include "tiff/TiffDirectory.h"
@@ -208,30 +209,21 @@ void TifFile::notePointed(const DirectoryTags& tags, uint32_t page,
 
 bool TifFile::readPageTags(uint64_t at, uint32_t page, uint16_t under, DirectoryTags& tags,
                            uint32_t& next) {
-    input.seek(at);
-    uint8_t low = readByte();
-    uint64_t count = littleEndian16(low, readByte());
-    uint64_t room = fileSize_ - at - 2;
-    if (room / kEntrySize < count) {
+    TiffDirectory directory(input, fileSize_, false, false);
+    uint64_t following = 0;
+    const std::vector<TiffEntry> entries = directory.readEntries(at, following);
+    const uint64_t count = entries.size();
+    if (count < directory.entryCount(at)) {
         return false;
     }
     keptParts_.push_back(
         {at, at + 2 + count * kEntrySize + 4, FilePart::Kind::Directory, page, 0, under});
-    DirEntry entry;
-    for (uint64_t e = 0; e < count; ++e) {
-        for (uint8_t& byte : entry.bytes) {
-            byte = readByte();
-        }
-        tags.take(entry);
-        noteValues(entry, page, under);
+    for (const TiffEntry& entry : entries) {
+        const DirEntry classic = TiffDirectory::classicEntry(entry);
+        tags.take(classic);
+        noteValues(classic, page, under);
     }
-    if (room - count * kEntrySize >= 4) {
-        std::array<uint8_t, 4> b{};
-        for (uint8_t& byte : b) {
-            byte = readByte();
-        }
-        next = littleEndian32(b[0], b[1], b[2], b[3]);
-    }
+    next = narrow<uint32_t>(following);
     return true;
 }
 

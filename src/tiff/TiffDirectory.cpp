@@ -7,7 +7,8 @@
 
 namespace {
 
-constexpr uint64_t kMostEntries = 4096;
+// The most a classic TIFF directory holds; a BigTIFF one is read no further.
+constexpr uint64_t kMostEntries = 0xFFFF;
 constexpr uint32_t kSigned = 2;
 constexpr uint32_t kFloat = 3;
 
@@ -71,6 +72,14 @@ uint64_t TiffDirectory::firstDirectory() {
 std::vector<TiffEntry> TiffDirectory::readEntries() {
     uint64_t next = 0;
     return readEntries(firstDirectory(), next);
+}
+
+uint64_t TiffDirectory::entryCount(uint64_t at) {
+    if (at > fileSize_ || fileSize_ - at < countSize_) {
+        return 0;
+    }
+    input_.seek(at);
+    return number(countSize_);
 }
 
 std::vector<TiffEntry> TiffDirectory::readEntries(uint64_t at, uint64_t& next) {
@@ -147,6 +156,16 @@ std::string TiffDirectory::text(const TiffEntry& entry, uint64_t most) {
         }
     }
     return found;
+}
+
+DirEntry TiffDirectory::classicEntry(const TiffEntry& entry) {
+    DirEntry classic;
+    const uint64_t head = entry.tag | uint64_t{entry.type} << 16 | entry.count << 32;
+    for (size_t b = 0; b < 8; ++b) {
+        classic.bytes[b] = static_cast<uint8_t>(head >> (8 * b));
+    }
+    std::copy_n(entry.field.begin(), 4, classic.bytes.begin() + 8);
+    return classic;
 }
 
 uint64_t TiffDirectory::number(unsigned size) {

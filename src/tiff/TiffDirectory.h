@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tiff/DirEntry.h"
+
 class InputFile;
 
 // One entry of a directory as the file holds it: 8-byte counts and fields in a BigTIFF.
@@ -25,9 +27,11 @@ class TiffDirectory {
 
     // Where the header says the first directory lies.
     uint64_t firstDirectory();
-    // At most 4096 entries of the first directory, as far as the file holds them.
+    // At most 65535 entries of the first directory, as far as the file holds them.
     std::vector<TiffEntry> readEntries();
-    // At most 4096 entries of the directory at at, as far as the file holds them, and where
+    // How many entries the directory at at says it holds; 0 where the file ends first.
+    uint64_t entryCount(uint64_t at);
+    // At most 65535 entries of the directory at at, as far as the file holds them, and where
     // the next directory of its chain lies: 0 for none, or where the directory runs past the
     // file's end.
     std::vector<TiffEntry> readEntries(uint64_t at, uint64_t& next);
@@ -38,6 +42,9 @@ class TiffDirectory {
     std::vector<double> numbers(const TiffEntry& entry, uint64_t most);
     // The text of an ASCII entry, up to its first NUL and at most most characters.
     std::string text(const TiffEntry& entry, uint64_t most);
+
+    // An entry of a little-endian classic TIFF as the 12 bytes the file holds.
+    static DirEntry classicEntry(const TiffEntry& entry);
 
     // A number of size bytes in the file's byte order.
     uint64_t decode(const uint8_t* bytes, unsigned size) const;
