@@ -64,14 +64,35 @@ TEST(Directory, ImageIsRefusedOnlyWhereItsRasterNeedsMoreThanTheMachinesMemory) 
     platform::assumePhysicalMemory(std::nullopt);
 }
 
-// Pages under a SubIFDs entry are not rebuilt, and the report says they keep the old colours.
+// The malformed corpus's directories over a strip, pointed instead to byte 212 (an empty
+// directory after the strips): the run completes and gives the input back.
+TEST(Directory, PointedDirectoriesAwayFromTheStripsAreKept) {
+    for (const char* name :
+         {"strip_over_exif_directory", "strip_over_gps_directory", "strip_over_subifd_directory"}) {
+        Bytes tiff = readBytes(fixture("../malformed/" + std::string(name) + ".tif"));
+        put(tiff, 138, 212);
+        EXPECT_EQ(expectSound(runOnBytes(tiff, kNoFilter), tiff), 0) << name;
+    }
+}
+
+// Pages under a SubIFDs entry are not rebuilt, and the report says they keep the old colours,
+// with their levels where they can be told: none for an entry that points nowhere, 3 for the
+// corpus's 2 x 1 SubIFD page of its 4 x 3 image, moved after the strips.
 TEST(Directory, PagesUnderSubIfdsAreNamedAsCopiedUnchanged) {
     Bytes tiff = readBytes(fixture("tifffile_rps.tif"));
     put(tiff, entryAt(tiff, 305), 330, 2);
-    const FileRun run = runOnBytes(tiff, kNoFilter);
-    EXPECT_EQ(expectSound(run, tiff), 0);
-    EXPECT_NE(run.report.find("The file's reduced-resolution pages (some under SubIFDs) that "
-                              "cannot be rebuilt here"),
-              std::string::npos)
-        << run.report;
+    Bytes subIfd = readBytes(fixture("../malformed/strip_over_subifd_pixels.tif"));
+    put(subIfd, 212 + 2 + 6 * 12 + 8, uint32_t{326});
+    subIfd.resize(subIfd.size() + 6);
+    for (const auto& [file, levels] : {std::pair{tiff, ""}, std::pair{subIfd, " 3"}}) {
+        const FileRun run = runOnBytes(file, kNoFilter);
+        EXPECT_EQ(expectSound(run, file), 0);
+        EXPECT_NE(run.report.find("The file's reduced-resolution pages (some under SubIFDs) that "
+                                  "cannot be rebuilt here"),
+                  std::string::npos)
+            << run.report;
+        EXPECT_NE(run.report.find("gdaladdo -r nearest output.tif" + std::string(levels) + "\n"),
+                  std::string::npos)
+            << run.report;
+    }
 }

@@ -45,17 +45,15 @@ uint32_t offset(uint32_t colour, int32_t dr, int32_t dg, int32_t db) {
     return static_cast<uint32_t>(static_cast<int32_t>(colour) + dr * 65536 + dg * 256 + db);
 }
 
-// Keys widened as a run does it: each key's sphere into the table, then the pass.
+// Keys widened as a run does it: each key's sphere, then the pass.
 std::vector<uint64_t> keepWithin(TestRaster& raster, const std::vector<uint32_t>& keys,
                                  uint32_t distanceSquared) {
-    ColourTable table;
     std::vector<InkCloud> clouds;
     for (uint32_t key : keys) {
         clouds.push_back(InkCloud::sphere(key, distanceSquared));
-        clouds.back().runs([&table](uint32_t from, uint32_t to) { table.addRun(from, to); });
     }
-    return PixelFilter().keepNear(raster.rows.data(), table, clouds, PixelFilter::kRemoved,
-                                  raster.width, raster.height);
+    return PixelFilter().keepNear(raster.rows.data(), clouds, PixelFilter::kRemoved, raster.width,
+                                  raster.height);
 }
 
 }  // namespace

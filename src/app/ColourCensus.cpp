@@ -6,10 +6,24 @@
 #include <string>
 
 #include "platform/Platform.h"
+#include "platform/VectorVersions.h"
 
 namespace {
 
 constexpr uint32_t kColours = uint32_t{1} << 24;
+// Pixels looked at at once for a colour of the census's table.
+constexpr size_t kBlock = 16;
+
+VELSTRAM_VECTOR_VERSIONS bool holdsAny(const uint32_t* __restrict pixels, size_t count,
+                                       const uint32_t* __restrict words) {
+    uint32_t held = 0;
+    for (size_t c = 0; c < count; ++c) {
+        const uint32_t p = pixels[c];
+        const auto at = static_cast<int32_t>(p & (kColours - 1));
+        held |= words[at >> 5] >> (p & 31) & 1;
+    }
+    return held != 0;
+}
 
 bool commoner(const ColourCensus::Share& a, const ColourCensus::Share& b) {
     return a.pixels != b.pixels ? a.pixels > b.pixels : a.colour < b.colour;
@@ -40,12 +54,27 @@ ColourCensus::ColourCensus(const ColourTable& among)
     counts_ = std::make_unique<uint32_t[]>(held);
 }
 
-// Each run of one colour is added at once.
+// A census of a table's colours passes over the blocks that hold none of them at the cost of
+// a few vector instructions; in the others, as in a census of every colour, each run of one
+// colour is added at once.
 void ColourCensus::count(const uint32_t* pixels, size_t count) {
+    pixels_ += count;
+    if (among_ == nullptr) {
+        countRuns(pixels, count);
+        return;
+    }
+    for (size_t block = 0; block < count; block += kBlock) {
+        const size_t length = std::min(kBlock, count - block);
+        if (holdsAny(pixels + block, length, among_->words())) {
+            countRuns(pixels + block, length);
+        }
+    }
+}
+
+void ColourCensus::countRuns(const uint32_t* pixels, size_t count) {
     if (count == 0) {
         return;
     }
-    pixels_ += count;
     auto add = [this](uint32_t colour, uint32_t run) {
         if (among_ == nullptr || among_->holds(colour)) {
             counts_[at(colour)] += run;
@@ -97,15 +126,18 @@ uint32_t ColourCensus::keep(std::vector<Share>& kept, Share share, uint32_t top)
     return kept.size() == top ? kept.front().pixels : 0;
 }
 
-// A census of a table's colours looks only at the colours the table holds.
+// A census of a table's colours looks only at the colours the table holds, whose counts lie
+// in their order.
 std::vector<ColourCensus::Share> ColourCensus::present() const {
     std::vector<Share> found;
+    uint32_t rank = 0;
     for (uint32_t word = 0; word < kColours / 32; ++word) {
-        const uint32_t bits = among_ != nullptr ? among_->words()[word] : ~uint32_t{0};
-        for (uint32_t bit = 0; bits != 0 && bit < 32; ++bit) {
-            const uint32_t colour = word << 5 | bit;
-            if ((bits >> bit & 1) != 0 && pixelsOf(colour) != 0) {
-                found.push_back({colour, pixelsOf(colour)});
+        for (uint32_t bits = among_ != nullptr ? among_->words()[word] : ~uint32_t{0}; bits != 0;
+             bits &= bits - 1) {
+            const uint32_t colour = word << 5 | static_cast<uint32_t>(std::countr_zero(bits));
+            const uint32_t pixels = counts_[among_ != nullptr ? rank++ : colour];
+            if (pixels != 0) {
+                found.push_back({colour, pixels});
             }
         }
     }

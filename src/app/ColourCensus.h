@@ -61,6 +61,7 @@ class ColourCensus {
                                                              ((uint32_t{1} << (colour & 31)) - 1)));
     }
     static uint32_t keep(std::vector<Share>& kept, Share share, uint32_t top);
+    void countRuns(const uint32_t* pixels, size_t count);
 
     const ColourTable* among_ = nullptr;
     // For each word of the table, how many colours the words before it hold.

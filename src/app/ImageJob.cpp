@@ -198,18 +198,16 @@ void ImageJob::runKeepNear(const std::array<uint32_t, PixelFilter::kKeys>& given
             keys.push_back(key);
         }
     }
-    ColourTable kept;
     std::vector<InkCloud> clouds;
     if (reach_.fit > 0) {
-        clouds = fittedClouds(keys, given, kept);
+        clouds = fittedClouds(keys, given);
     } else {
         for (uint32_t key : keys) {
             clouds.push_back(InkCloud::sphere(key, reach_.distanceSquared));
-            clouds.back().runs([&kept](uint32_t from, uint32_t to) { kept.addRun(from, to); });
         }
     }
     const std::vector<uint64_t> counted =
-        filter.keepNear(rows.rows(), kept, clouds, PixelFilter::kRemoved, width(), height());
+        filter.keepNear(rows.rows(), clouds, PixelFilter::kRemoved, width(), height());
     for (size_t n = 0; n < PixelFilter::kKeys; ++n) {
         const auto at = std::find(keys.begin(), keys.end(), given[n]);
         counts_.kept[n] = at == keys.end() ? 0 : counted[static_cast<size_t>(at - keys.begin())];
@@ -217,11 +215,10 @@ void ImageJob::runKeepNear(const std::array<uint32_t, PixelFilter::kKeys>& given
 }
 
 // The fits start from the colours within the distance of each key and never leave them, so
-// only those colours are counted, in a census as small as they are few; the table then
-// holds each fitted cloud, or the sphere that stands in for one.
-std::vector<InkCloud> ImageJob::fittedClouds(const std::vector<uint32_t>& keys,
-                                             const std::array<uint32_t, PixelFilter::kKeys>& given,
-                                             ColourTable& kept) {
+// only those colours are counted, in a census as small as they are few. Each key gets its
+// fitted cloud, or the sphere that stands in for one.
+std::vector<InkCloud> ImageJob::fittedClouds(
+    const std::vector<uint32_t>& keys, const std::array<uint32_t, PixelFilter::kKeys>& given) {
     ColourTable near;
     for (uint32_t key : keys) {
         InkCloud::sphere(key, reach_.distanceSquared).runs([&near](uint32_t from, uint32_t to) {
@@ -242,7 +239,6 @@ std::vector<InkCloud> ImageJob::fittedClouds(const std::vector<uint32_t>& keys,
     for (uint32_t key : keys) {
         const InkFit fit = fitInk(key, reach_, colours);
         clouds.push_back(fit.cloud);
-        fit.cloud.runs([&kept](uint32_t from, uint32_t to) { kept.addRun(from, to); });
         for (size_t n = 0; n < PixelFilter::kKeys; ++n) {
             if (given[n] == key) {
                 counts_.fits[n] = fit;

@@ -56,8 +56,7 @@ class ImageJob {
     void runKeepList();
     void runKeepNear(const std::array<uint32_t, PixelFilter::kKeys>& given);
     std::vector<InkCloud> fittedClouds(const std::vector<uint32_t>& keys,
-                                       const std::array<uint32_t, PixelFilter::kKeys>& given,
-                                       ColourTable& kept);
+                                       const std::array<uint32_t, PixelFilter::kKeys>& given);
     void runBandFilter();
     void runContourCleanUp();
     void runRedCast();

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "filters/ColourTable.h"
 #include "filters/InkCloud.h"
 
 // The colour filters. Each works in place on the raster's rows, row by row and column by
@@ -27,12 +26,12 @@ class PixelFilter {
                                             uint32_t key9, uint32_t key10, uint32_t replacement,
                                             int32_t width, int32_t height);
 
-    // Option 1 with a reach (the command line's --fuzz and --fit): pixels whose colour the
-    // table does not hold get the replacement word. Returns, for each cloud, the pixels that
-    // stay with it: those lying deeper in it than in any other (in the first of equals).
-    std::vector<uint64_t> keepNear(uint32_t* const* rows, const ColourTable& kept,
-                                   const std::vector<InkCloud>& clouds, uint32_t replacement,
-                                   int32_t width, int32_t height);
+    // Option 1 with a reach (the command line's --fuzz and --fit): pixels whose colour no
+    // cloud holds get the replacement word. Returns, for each cloud (kKeys at most), the
+    // pixels that stay with it: those lying deeper in it than in any other (in the first of
+    // equals).
+    std::vector<uint64_t> keepNear(uint32_t* const* rows, const std::vector<InkCloud>& clouds,
+                                   uint32_t replacement, int32_t width, int32_t height);
 
     // Option 2: pixels whose word lies in [low, high], compared unsigned, get the replacement.
     // Returns how many did.

@@ -36,6 +36,9 @@ void DirectoryTags::take(const DirEntry& entry) {
             return;
         }
     }
+    if (tag::pointsToDirectories(number)) {
+        pointers.push_back(entry);
+    }
     subIfds = subIfds || number == tag::SubIfds;
     georeferenced = georeferenced || tag::georeferences(number);
 }

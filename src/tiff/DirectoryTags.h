@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "tiff/DirEntry.h"
 
@@ -25,11 +26,20 @@ enum : uint16_t {
     TileByteCounts = 325,
     SubIfds = 330,
     SampleFormat = 339,
+    ExifIfd = 34665,
+    GpsIfd = 34853,
+    InteroperabilityIfd = 40965,
     ModelPixelScale = 33550,
     ModelTiepoint = 33922,
     ModelTransformation = 34264,
     GeoKeyDirectory = 34735,
 };
+
+// Whether the tag's values are the positions of further directories.
+constexpr bool pointsToDirectories(uint16_t number) {
+    return number == SubIfds || number == ExifIfd || number == GpsIfd ||
+           number == InteroperabilityIfd;
+}
 
 // Whether the tag places the image on the map.
 constexpr bool georeferences(uint16_t number) {
@@ -58,6 +68,8 @@ struct DirectoryTags {
     std::optional<DirEntry> tileOffsets;
     std::optional<DirEntry> tileByteCounts;
     std::optional<DirEntry> sampleFormat;
+    // The entries that point to further directories (SubIFDs, Exif, GPS, Interoperability).
+    std::vector<DirEntry> pointers;
     bool subIfds = false;
     bool georeferenced = false;
 

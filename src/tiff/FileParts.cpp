@@ -1,8 +1,22 @@
 #include "tiff/FileParts.h"
 
+#include "tiff/DirectoryTags.h"
+
 namespace {
 
-std::string directoryOf(uint32_t page) {
+std::string directoryOf(uint32_t page, uint16_t under) {
+    switch (under) {
+        case tag::SubIfds:
+            return "a SubIFD directory of page " + std::to_string(page);
+        case tag::ExifIfd:
+            return "the Exif directory";
+        case tag::GpsIfd:
+            return "the GPS directory";
+        case tag::InteroperabilityIfd:
+            return "the Interoperability directory";
+        default:
+            break;
+    }
     return page == 1 ? "the first directory" : "the directory of page " + std::to_string(page);
 }
 
@@ -17,12 +31,15 @@ std::string FilePart::name() const {
         case Kind::Header:
             return "the header " + bytes();
         case Kind::Directory:
-            return directoryOf(page) + " " + bytes();
+            return directoryOf(page, under) + " " + bytes();
         case Kind::Values:
-            return "the values of tag " + std::to_string(number) + " in " + directoryOf(page) +
-                   " " + bytes();
+            return "the values of tag " + std::to_string(number) + " in " +
+                   directoryOf(page, under) + " " + bytes();
         case Kind::PageData:
-            return "the image data of page " + std::to_string(page) + " " + bytes();
+            return under == tag::SubIfds
+                       ? "the image data of a SubIFD page of page " + std::to_string(page) + " " +
+                             bytes()
+                       : "the image data of page " + std::to_string(page) + " " + bytes();
         case Kind::Strip:
             return "strip " + std::to_string(number) + " " + bytes();
         case Kind::Block:

@@ -21,6 +21,9 @@ struct FilePart {
     uint32_t page = 1;
     // The tag of Values, the strip of Strip.
     uint32_t number{};
+    // For a directory of its own and what it holds, the tag that points to it (SubIFDs, Exif,
+    // GPS, Interoperability); 0 for the directories of the file's chain.
+    uint16_t under{};
 
     bool rewritten() const { return kind == Kind::Strip || kind == Kind::Block; }
     // What the part is, with its bytes, as a message names it.

@@ -4,11 +4,11 @@
 
 #include "tiff/DirectoryTags.h"
 #include "tiff/InputFile.h"
+#include "tiff/TiffDirectory.h"
 
 namespace {
 
 constexpr uint32_t kMostDirectories = 64;
-constexpr uint64_t kMostEntries = 4096;
 constexpr uint64_t kReducedImage = 1;  // NewSubfileType bits
 constexpr uint64_t kTransparencyMask = 4;
 
@@ -28,18 +28,16 @@ class PageWalk {
             return sizes;
         }
         const uint64_t version = number(2);
-        if (version == 43) {
-            wordSize_ = 8;
-            static_cast<void>(number(4));
-        } else if (version != 42) {
+        if (version != 42 && version != 43) {
             return sizes;
         }
+        TiffDirectory directory(file_, file_.size(), bigEndian_, version == 43);
         std::vector<uint64_t> seen;
-        uint64_t at = number(wordSize_);
+        uint64_t at = directory.firstDirectory();
         while (at != 0 && seen.size() < kMostDirectories &&
                std::find(seen.begin(), seen.end(), at) == seen.end()) {
             seen.push_back(at);
-            at = readDirectory(at, sizes);
+            at = addPage(directory, at, sizes);
         }
         return sizes;
     }
@@ -47,51 +45,32 @@ class PageWalk {
   private:
     // Reads the directory at at, adds its page, and gives the position of the next one (0
     // for none, or where the file ends first).
-    uint64_t readDirectory(uint64_t at, std::vector<ChainPage>& sizes) {
-        const uint64_t countSize = wordSize_ == 8 ? 8 : 2;
-        const uint64_t entrySize = wordSize_ == 8 ? 20 : 12;
-        if (at > file_.size() || file_.size() - at < countSize) {
-            return 0;
-        }
-        file_.seek(at);
-        const uint64_t count = number(static_cast<unsigned>(countSize));
-        const uint64_t room = file_.size() - at - countSize;
-        if (room / entrySize < count) {
-            return 0;
-        }
+    static uint64_t addPage(TiffDirectory& directory, uint64_t at, std::vector<ChainPage>& sizes) {
+        uint64_t next = 0;
         uint64_t subfileType = 0;
         uint64_t width = 0;
         uint64_t length = 0;
-        for (uint64_t e = 0; e < std::min(count, kMostEntries); ++e) {
-            const auto tag = static_cast<uint16_t>(number(2));
-            const auto type = static_cast<uint16_t>(number(2));
-            const bool single = number(wordSize_) == 1;
-            const uint64_t field = value(type);
-            subfileType = single && tag == tag::NewSubfileType ? field : subfileType;
-            width = single && tag == tag::ImageWidth ? field : width;
-            length = single && tag == tag::ImageLength ? field : length;
+        for (const TiffEntry& entry : directory.readEntries(at, next)) {
+            const uint64_t field = single(directory, entry);
+            subfileType = entry.tag == tag::NewSubfileType ? field : subfileType;
+            width = entry.tag == tag::ImageWidth ? field : width;
+            length = entry.tag == tag::ImageLength ? field : length;
         }
         if ((subfileType & kTransparencyMask) == 0 && width > 0 && width <= UINT32_MAX &&
             length > 0 && length <= UINT32_MAX) {
             sizes.push_back({{static_cast<uint32_t>(width), static_cast<uint32_t>(length)},
                              (subfileType & kReducedImage) != 0});
         }
-        if (room - count * entrySize < wordSize_) {
-            return 0;
-        }
-        file_.seek(at + countSize + count * entrySize);
-        return number(wordSize_);
+        return next;
     }
 
-    // The single SHORT, LONG or LONG8 in an entry's value field, which the field's first
-    // bytes hold; 0 for another type.
-    uint64_t value(uint16_t type) {
-        const unsigned size = type == 3 ? 2 : type == 4 ? 4 : type == 16 ? 8 : 0;
-        const uint64_t found = size <= wordSize_ ? number(size) : 0;
-        for (unsigned i = size <= wordSize_ ? size : 0; i < wordSize_; ++i) {
-            static_cast<void>(file_.readByte());
+    // The single SHORT, LONG or LONG8 of an entry; 0 for another type or count.
+    static uint64_t single(TiffDirectory& directory, const TiffEntry& entry) {
+        if (entry.count != 1 || (entry.type != 3 && entry.type != 4 && entry.type != 16)) {
+            return 0;
         }
-        return found;
+        const std::vector<uint64_t> value = directory.elements(entry, 0, 1);
+        return value.empty() ? 0 : value.front();
     }
 
     uint64_t number(unsigned size) {
@@ -105,7 +84,6 @@ class PageWalk {
 
     InputFile& file_;
     bool bigEndian_ = false;
-    unsigned wordSize_ = 4;
 };
 
 }  // namespace

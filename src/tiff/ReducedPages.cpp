@@ -4,8 +4,10 @@
 #include <cmath>
 #include <string>
 
+#include "platform/Narrow.h"
 #include "platform/Platform.h"
 #include "tiff/TifFile.h"
+#include "tiff/TiffDirectory.h"
 
 // GIS writers add reduced-resolution copies of the image (overviews) as further pages, so
 // that a viewer draws the sheet quickly when zoomed out. Copied unchanged, they would still
@@ -29,6 +31,10 @@ constexpr uint64_t kHeaderSize = 8;
 constexpr uint64_t kEntrySize = 12;
 constexpr uint32_t kReducedImage = 1;  // NewSubfileType bits
 constexpr uint32_t kTransparencyMask = 4;
+// The most directories that the pages point to (SubIFDs, Exif, GPS, Interoperability) that
+// are queued or walked, their chains included: a real file holds a handful.
+constexpr uint32_t kMostPointedDirectories = 256;
+constexpr uint16_t kIfdType = 13;
 
 // The pixel of a source `from` pixels wide that pixel i of a level `to` pixels wide takes.
 // The half is added in double arithmetic, as GDAL adds it, not rounded exactly (lround):
@@ -56,10 +62,17 @@ uint64_t ceilDiv(uint64_t a, uint64_t b) {
     return (a + b - 1) / b;
 }
 
-// Bytes per value of a TIFF field type; 0 for a type TIFF does not define.
-uint64_t typeSize(uint16_t type) {
-    constexpr std::array<uint8_t, 14> kSizes = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4};
-    return type < kSizes.size() ? kSizes[type] : 0;
+// An entry of directory positions read as LONGs, as an IFD entry (type 13) holds them, and
+// no more of them than are ever walked.
+DirEntry asPositions(DirEntry entry) {
+    if (entry.type() == kIfdType) {
+        entry.bytes[2] = DirEntry::kLong;
+    }
+    const uint32_t count = std::min(entry.count(), kMostPointedDirectories);
+    for (size_t b = 0; b < 4; ++b) {
+        entry.bytes[4 + b] = static_cast<uint8_t>(count >> (8 * b));
+    }
+    return entry;
 }
 
 }  // namespace
@@ -113,6 +126,7 @@ uint64_t overviewLevel(PageSize page, PageSize full) {
 void TifFile::readFurtherPages() {
     keptParts_.assign(1, FilePart{0, kHeaderSize, FilePart::Kind::Header});
     std::vector<uint64_t> seen;
+    std::vector<PointedDirectory> pointed;
     uint64_t next = idf_offset;
     openInput();
     for (uint32_t page = 1; next != 0 && next + 2 <= fileSize_ && page <= kMostDirectories &&
@@ -121,15 +135,17 @@ void TifFile::readFurtherPages() {
         seen.push_back(next);
         DirectoryTags tags;
         uint32_t following = 0;
-        if (!readPageTags(next, page, tags, following)) {
+        if (!readPageTags(next, page, 0, tags, following)) {
             otherPages_ = true;
             break;
         }
+        notePointed(tags, page, pointed);
         if (page > 1) {
             takePage(page, tags);
         }
         next = following;
     }
+    readPointedDirectories(pointed, seen);
     checkInputIntact();
     input.close();
     if (otherPages_) {
@@ -139,30 +155,75 @@ void TifFile::readFurtherPages() {
     }
 }
 
-bool TifFile::readPageTags(uint64_t at, uint32_t page, DirectoryTags& tags, uint32_t& next) {
-    input.seek(at);
-    uint8_t low = readByte();
-    uint64_t count = littleEndian16(low, readByte());
-    uint64_t room = fileSize_ - at - 2;
-    if (room / kEntrySize < count) {
+// The directories the pages point to, those they point to in turn, and their chains: they
+// and their values stay where they stand, as do the pixels of SubIFD pages, which are
+// copied unchanged.
+void TifFile::readPointedDirectories(std::vector<PointedDirectory>& pending,
+                                     std::vector<uint64_t>& seen) {
+    const size_t most = seen.size() + kMostPointedDirectories;
+    while (!pending.empty() && seen.size() < most) {
+        const PointedDirectory directory = pending.back();
+        pending.pop_back();
+        if (directory.at == 0 || directory.at + 2 > fileSize_ ||
+            std::find(seen.begin(), seen.end(), directory.at) != seen.end()) {
+            continue;
+        }
+        seen.push_back(directory.at);
+        DirectoryTags tags;
+        uint32_t following = 0;
+        if (!readPageTags(directory.at, directory.page, directory.under, tags, following)) {
+            continue;
+        }
+        if (directory.under == tag::SubIfds) {
+            notePageData(directory.page, tags, directory.under);
+            noteSubIfdPage(directory.page, tags);
+        }
+        notePointed(tags, directory.page, pending);
+        pending.push_back({following, directory.page, directory.under});
+    }
+}
+
+// The reduced-resolution pages under the filtered image's SubIFDs are not rebuilt, but their
+// levels are named in the command that rebuilds them.
+void TifFile::noteSubIfdPage(uint32_t page, const DirectoryTags& tags) {
+    const uint32_t subfileType = valueOr(tags.subfileType, 0);
+    const PageSize size{valueOr(tags.imageWidth, 0), valueOr(tags.imageLength, 0)};
+    if (page == 1 && (subfileType & kReducedImage) != 0 && (subfileType & kTransparencyMask) == 0 &&
+        size.width > 0 && size.length > 0) {
+        subIfdSizes_.push_back(size);
+    }
+}
+
+void TifFile::notePointed(const DirectoryTags& tags, uint32_t page,
+                          std::vector<PointedDirectory>& pending) {
+    for (const DirEntry& entry : tags.pointers) {
+        std::vector<uint32_t> positions;
+        if (readEntryValues(asPositions(entry), positions)) {
+            for (size_t k = 0; k < positions.size() && pending.size() < kMostPointedDirectories;
+                 ++k) {
+                pending.push_back({positions[k], page, entry.tag()});
+            }
+        }
+    }
+}
+
+bool TifFile::readPageTags(uint64_t at, uint32_t page, uint16_t under, DirectoryTags& tags,
+                           uint32_t& next) {
+    TiffDirectory directory(input, fileSize_, false, false);
+    uint64_t following = 0;
+    const std::vector<TiffEntry> entries = directory.readEntries(at, following);
+    const uint64_t count = entries.size();
+    if (count < directory.entryCount(at)) {
         return false;
     }
-    keptParts_.push_back({at, at + 2 + count * kEntrySize + 4, FilePart::Kind::Directory, page});
-    DirEntry entry;
-    for (uint64_t e = 0; e < count; ++e) {
-        for (uint8_t& byte : entry.bytes) {
-            byte = readByte();
-        }
-        tags.take(entry);
-        noteValues(entry, page);
+    keptParts_.push_back(
+        {at, at + 2 + count * kEntrySize + 4, FilePart::Kind::Directory, page, 0, under});
+    for (const TiffEntry& entry : entries) {
+        const DirEntry classic = TiffDirectory::classicEntry(entry);
+        tags.take(classic);
+        noteValues(classic, page, under);
     }
-    if (room - count * kEntrySize >= 4) {
-        std::array<uint8_t, 4> b{};
-        for (uint8_t& byte : b) {
-            byte = readByte();
-        }
-        next = littleEndian32(b[0], b[1], b[2], b[3]);
-    }
+    next = narrow<uint32_t>(following);
     return true;
 }
 
@@ -170,7 +231,7 @@ void TifFile::takePage(uint32_t page, const DirectoryTags& tags) {
     const uint32_t subfileType = valueOr(tags.subfileType, 0);
     if ((subfileType & kReducedImage) == 0 || (subfileType & kTransparencyMask) != 0) {
         otherPages_ = true;
-        notePageData(page, tags);
+        notePageData(page, tags, 0);
         return;
     }
     const PageSize size{valueOr(tags.imageWidth, 0), valueOr(tags.imageLength, 0)};
@@ -181,7 +242,7 @@ void TifFile::takePage(uint32_t page, const DirectoryTags& tags) {
         reducedPages_.push_back(std::move(*candidate));
     } else {
         stalePages_ = true;
-        notePageData(page, tags);
+        notePageData(page, tags, 0);
     }
 }
 
@@ -226,16 +287,16 @@ std::optional<ReducedPage> TifFile::rebuildablePage(uint32_t number, const Direc
     return page;
 }
 
-void TifFile::noteValues(const DirEntry& entry, uint32_t page) {
-    const uint64_t size = typeSize(entry.type()) * entry.count();
+void TifFile::noteValues(const DirEntry& entry, uint32_t page, uint16_t under) {
+    const uint64_t size = uint64_t{fieldTypeSize(entry.type())} * entry.count();
     if (size > 4) {
-        keptParts_.push_back(
-            {entry.value(), entry.value() + size, FilePart::Kind::Values, page, entry.tag()});
+        keptParts_.push_back({entry.value(), entry.value() + size, FilePart::Kind::Values, page,
+                              entry.tag(), under});
     }
 }
 
 // The strips or tiles of a page that is copied unchanged, as far as its tables can be read.
-void TifFile::notePageData(uint32_t page, const DirectoryTags& tags) {
+void TifFile::notePageData(uint32_t page, const DirectoryTags& tags, uint16_t under) {
     const std::optional<DirEntry>& offsets =
         tags.tileOffsets ? tags.tileOffsets : tags.stripOffsets;
     const std::optional<DirEntry>& counts =
@@ -245,7 +306,7 @@ void TifFile::notePageData(uint32_t page, const DirectoryTags& tags) {
     if (offsets && counts && readEntryValues(*offsets, at) && readEntryValues(*counts, sizes)) {
         for (size_t b = 0; b < std::min(at.size(), sizes.size()); ++b) {
             keptParts_.push_back(
-                {at[b], uint64_t{at[b]} + sizes[b], FilePart::Kind::PageData, page});
+                {at[b], uint64_t{at[b]} + sizes[b], FilePart::Kind::PageData, page, 0, under});
         }
     }
 }
@@ -350,15 +411,16 @@ std::string levelWords(const std::vector<uint64_t>& levels) {
     return text;
 }
 
-// Where no level can be told, gdaladdo's usual ones.
+// Where no level can be told, none is named, and gdaladdo chooses its own.
 std::string TifFile::overviewLevels(const std::vector<PageSize>& pages) const {
-    const std::vector<uint64_t> levels = ::overviewLevels(pages, {ImageWidth, ImageLength});
-    return levelWords(levels.empty() ? std::vector<uint64_t>{2, 4, 8} : levels);
+    return levelWords(::overviewLevels(pages, {ImageWidth, ImageLength}));
 }
 
 // The command names every level of the file, so that gdaladdo samples each page from the
 // same one before it as the rebuilt pages were.
 void TifFile::reportReducedPages() {
+    std::vector<PageSize> levelSizes = reducedSizes_;
+    levelSizes.insert(levelSizes.end(), subIfdSizes_.begin(), subIfdSizes_.end());
     for (const ReducedPage& page : reducedPages_) {
         console_.line("The reduced-resolution page of " + std::to_string(page.width) + " x " +
                       std::to_string(page.length) + " pixels is rebuilt from the filtered image");
@@ -371,7 +433,7 @@ void TifFile::reportReducedPages() {
             "copied unchanged and still show the old colours; rebuild them from the "
             "output with:");
         console_.warningLine("  gdaladdo -r nearest " + platform::shellWord(output.name) +
-                             overviewLevels(reducedSizes_));
+                             overviewLevels(levelSizes));
     }
 }
 

@@ -14,18 +14,35 @@ void TifFile::closeStrips() {
     input.close();
 }
 
-void TifFile::readStrip(int32_t strip, uint32_t* const* rows) {
-    const uint32_t rowCount = openStripPixels(strip, false);
-    readRows(rows + uint64_t{stripHeight()} * static_cast<uint32_t>(strip), rowCount);
+// The job names the strips by index, and a strip's checks are said in that order; the pixels
+// are read once the last strip has passed, every strip in the order of its offset, so that
+// strips stored in any order cost one pass over the file.
+void TifFile::readStrip(int32_t strip, uint32_t* const* /*rows*/) {
+    checkStrip(strip, false);
 }
 
 void TifFile::readLastStrip(int32_t strip, uint32_t* const* rows) {
-    const uint32_t rowCount = openStripPixels(strip, true);
-    readRows(rows + uint64_t{stripHeight()} * static_cast<uint32_t>(strip), rowCount);
+    checkStrip(strip, true);
+    readStripsInFileOrder(rows);
+}
+
+void TifFile::readStripsInFileOrder(uint32_t* const* rows) {
+    const auto last = narrow<int32_t>(NumberStripOffsets - 1);
+    for (int32_t strip : fileOrder_) {
+        input.seek(stripOffset(strip));
+        readRows(rows + uint64_t{stripHeight()} * static_cast<uint32_t>(strip),
+                 strip == last ? lastStripRows(strip) : stripHeight());
+    }
+}
+
+uint32_t TifFile::openStripPixels(int32_t strip, bool last) {
+    const uint32_t rowCount = checkStrip(strip, last);
+    input.seek(stripOffset(strip));
+    return rowCount;
 }
 
 // Every strip but the last holds the strip height's rows; the last one is measured by them.
-uint32_t TifFile::openStripPixels(int32_t strip, bool last) {
+uint32_t TifFile::checkStrip(int32_t strip, bool last) {
     const uint32_t rowCount = last ? lastStripRows(strip) : stripHeight();
     const uint64_t firstRow = uint64_t{stripHeight()} * static_cast<uint32_t>(strip);
     if (!last) {
@@ -35,7 +52,6 @@ uint32_t TifFile::openStripPixels(int32_t strip, bool last) {
     if (last) {
         checkStripLength(strip, uint64_t{rowCount} * ImageWidth);
     }
-    input.seek(stripOffset(strip));
     return rowCount;
 }
 

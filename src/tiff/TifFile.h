@@ -37,6 +37,8 @@ class TifFile {
     void readStripOffsets();
     void readStripByteCounts();
     void openStrips();
+    // readStrip checks a strip; readLastStrip checks the last one and then reads every strip's
+    // rows into the raster, the strips in the order of their offsets.
     void readStrip(int32_t strip, uint32_t* const* rows);
     void readLastStrip(int32_t strip, uint32_t* const* rows);
     void closeStrips();
@@ -130,6 +132,8 @@ class TifFile {
         return StripByteCountsTable[static_cast<size_t>(strip)];
     }
     uint32_t stripHeight() const;
+    uint32_t checkStrip(int32_t strip, bool last);
+    void readStripsInFileOrder(uint32_t* const* rows);
     uint32_t lastStripRows(int32_t strip) const;
     void checkStripRows(int32_t strip, uint64_t firstRow, uint64_t rowCount);
     void checkStripLength(int32_t strip, uint64_t pixels);
@@ -139,12 +143,23 @@ class TifFile {
     void copyInput(uint64_t from, uint64_t to);
 
     void readFurtherPages();
-    bool readPageTags(uint64_t at, uint32_t page, DirectoryTags& tags, uint32_t& next);
+    struct PointedDirectory {
+        uint64_t at{};
+        uint32_t page{};
+        uint16_t under{};
+    };
+    void readPointedDirectories(std::vector<PointedDirectory>& pending,
+                                std::vector<uint64_t>& seen);
+    void noteSubIfdPage(uint32_t page, const DirectoryTags& tags);
+    void notePointed(const DirectoryTags& tags, uint32_t page,
+                     std::vector<PointedDirectory>& pending);
+    bool readPageTags(uint64_t at, uint32_t page, uint16_t under, DirectoryTags& tags,
+                      uint32_t& next);
     void takePage(uint32_t page, const DirectoryTags& tags);
     bool pageHoldsRgb(const DirectoryTags& tags);
     std::optional<ReducedPage> rebuildablePage(uint32_t number, const DirectoryTags& tags);
-    void noteValues(const DirEntry& entry, uint32_t page);
-    void notePageData(uint32_t page, const DirectoryTags& tags);
+    void noteValues(const DirEntry& entry, uint32_t page, uint16_t under);
+    void notePageData(uint32_t page, const DirectoryTags& tags, uint16_t under);
     void copyUnchanged(const ReducedPage& page);
     FilePart rewrittenPart(size_t k) const;
     std::optional<std::pair<FilePart, FilePart>> firstOverlap();
@@ -167,6 +182,8 @@ class TifFile {
     std::vector<ReducedPage> reducedPages_;
     std::vector<ReducedBlock> reducedBlocks_;
     std::vector<PageSize> reducedSizes_;
+    // The sizes of the reduced-resolution pages under the first image's SubIFDs.
+    std::vector<PageSize> subIfdSizes_;
     bool stalePages_ = false;
     bool otherPages_ = false;
     // The parts of the file that the output keeps where they stand.

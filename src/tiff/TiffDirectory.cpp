@@ -7,7 +7,8 @@
 
 namespace {
 
-constexpr uint64_t kMostEntries = 4096;
+// The most a classic TIFF directory holds; a BigTIFF one is read no further.
+constexpr uint64_t kMostEntries = 0xFFFF;
 constexpr uint32_t kSigned = 2;
 constexpr uint32_t kFloat = 3;
 
@@ -63,16 +64,34 @@ TiffDirectory::TiffDirectory(InputFile& input, uint64_t fileSize, bool bigEndian
       countSize_(bigTiff ? 8 : 2),
       entrySize_(bigTiff ? 20 : 12) {}
 
-std::vector<TiffEntry> TiffDirectory::readEntries() {
+uint64_t TiffDirectory::firstDirectory() {
     input_.seek(wordSize_ == 8 ? 8 : 4);
-    const uint64_t directory = number(wordSize_);
+    return number(wordSize_);
+}
+
+std::vector<TiffEntry> TiffDirectory::readEntries() {
+    uint64_t next = 0;
+    return readEntries(firstDirectory(), next);
+}
+
+uint64_t TiffDirectory::entryCount(uint64_t at) {
+    if (at > fileSize_ || fileSize_ - at < countSize_) {
+        return 0;
+    }
+    input_.seek(at);
+    return number(countSize_);
+}
+
+std::vector<TiffEntry> TiffDirectory::readEntries(uint64_t at, uint64_t& next) {
     std::vector<TiffEntry> entries;
-    if (directory > fileSize_ || fileSize_ - directory < countSize_) {
+    next = 0;
+    if (at > fileSize_ || fileSize_ - at < countSize_) {
         return entries;
     }
-    input_.seek(directory);
-    const uint64_t room = (fileSize_ - directory - countSize_) / entrySize_;
-    entries.resize(std::min({number(countSize_), room, kMostEntries}));
+    input_.seek(at);
+    const uint64_t count = number(countSize_);
+    const uint64_t room = (fileSize_ - at - countSize_) / entrySize_;
+    entries.resize(std::min({count, room, kMostEntries}));
     for (TiffEntry& entry : entries) {
         entry.tag = static_cast<uint16_t>(number(2));
         entry.type = static_cast<uint16_t>(number(2));
@@ -80,6 +99,11 @@ std::vector<TiffEntry> TiffDirectory::readEntries() {
         for (unsigned i = 0; i < wordSize_; ++i) {
             entry.field[i] = input_.readByte();
         }
+    }
+    const uint64_t end = at + countSize_ + std::min(count, room) * entrySize_;
+    if (count <= room && fileSize_ - end >= wordSize_) {
+        input_.seek(end);
+        next = number(wordSize_);
     }
     return entries;
 }
@@ -132,6 +156,16 @@ std::string TiffDirectory::text(const TiffEntry& entry, uint64_t most) {
         }
     }
     return found;
+}
+
+DirEntry TiffDirectory::classicEntry(const TiffEntry& entry) {
+    DirEntry classic;
+    const uint64_t head = entry.tag | uint64_t{entry.type} << 16 | entry.count << 32;
+    for (size_t b = 0; b < 8; ++b) {
+        classic.bytes[b] = static_cast<uint8_t>(head >> (8 * b));
+    }
+    std::copy_n(entry.field.begin(), 4, classic.bytes.begin() + 8);
+    return classic;
 }
 
 uint64_t TiffDirectory::number(unsigned size) {

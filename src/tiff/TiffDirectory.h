@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tiff/DirEntry.h"
+
 class InputFile;
 
 // One entry of a directory as the file holds it: 8-byte counts and fields in a BigTIFF.
@@ -15,16 +17,24 @@ struct TiffEntry {
     std::array<uint8_t, 8> field{};
 };
 
-// The first directory of a TIFF of either byte order, classic or BigTIFF, read far enough to
-// tell what a file that this program does not read holds. Every position and count comes from
-// the file and is checked against its size before anything is read or allocated; what cannot
-// be read is left out, and nothing here stops the run.
+// The directories of a TIFF of either byte order, classic or BigTIFF, read far enough to tell
+// what a file that this program does not read holds, and what pages a chain holds. Every position
+// and count comes from the file and is checked against its size before anything is read or
+// allocated; what cannot be read is left out, and nothing here stops the run.
 class TiffDirectory {
   public:
     TiffDirectory(InputFile& input, uint64_t fileSize, bool bigEndian, bool bigTiff);
 
-    // At most 4096 entries of the first directory, as far as the file holds them.
+    // Where the header says the first directory lies.
+    uint64_t firstDirectory();
+    // At most 65535 entries of the first directory, as far as the file holds them.
     std::vector<TiffEntry> readEntries();
+    // How many entries the directory at at says it holds; 0 where the file ends first.
+    uint64_t entryCount(uint64_t at);
+    // At most 65535 entries of the directory at at, as far as the file holds them, and where
+    // the next directory of its chain lies: 0 for none, or where the directory runs past the
+    // file's end.
+    std::vector<TiffEntry> readEntries(uint64_t at, uint64_t& next);
     // Elements [first, first + count) of an entry's values as unsigned numbers of their size,
     // or none where the type has no size or they do not all lie inside the file.
     std::vector<uint64_t> elements(const TiffEntry& entry, uint64_t first, uint64_t count);
@@ -32,6 +42,9 @@ class TiffDirectory {
     std::vector<double> numbers(const TiffEntry& entry, uint64_t most);
     // The text of an ASCII entry, up to its first NUL and at most most characters.
     std::string text(const TiffEntry& entry, uint64_t most);
+
+    // An entry of a little-endian classic TIFF as the 12 bytes the file holds.
+    static DirEntry classicEntry(const TiffEntry& entry);
 
     // A number of size bytes in the file's byte order.
     uint64_t decode(const uint8_t* bytes, unsigned size) const;
