@@ -132,14 +132,20 @@ void ImageJob::readAllStrips() {
     console_.endLine();
 }
 
-// The strips in order, a block of pixels at a time; the rows that no strip fills are white, as
-// in a held raster.
+// The strips, a block of pixels at a time; the rows that no strip fills are white, as in a
+// held raster. They are checked in the order of their indices, as a run says them, and read
+// in the order of their offsets, so that strips stored in any order cost one pass.
 void ImageJob::streamStrips(const PixelVisitor& visit) {
     std::vector<uint32_t> block(kStreamBlock);
     const auto lastStrip = narrow<int32_t>(file.NumberStripOffsets - 1);
-    file.openStrips();
+    std::vector<uint32_t> rowCounts(file.NumberStripOffsets);
     for (int32_t strip = 0; strip <= lastStrip; ++strip) {
-        uint64_t left = uint64_t{file.openStripPixels(strip, strip == lastStrip)} * file.ImageWidth;
+        rowCounts[static_cast<uint32_t>(strip)] = file.checkStrip(strip, strip == lastStrip);
+    }
+    file.openStrips();
+    for (int32_t strip : file.stripsInFileOrder()) {
+        file.openStripPixels(strip);
+        uint64_t left = uint64_t{rowCounts[static_cast<uint32_t>(strip)]} * file.ImageWidth;
         for (size_t count = 0; left > 0; left -= count) {
             count = static_cast<size_t>(std::min<uint64_t>(left, block.size()));
             file.readPixels(block.data(), count);

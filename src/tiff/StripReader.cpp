@@ -35,10 +35,8 @@ void TifFile::readStripsInFileOrder(uint32_t* const* rows) {
     }
 }
 
-uint32_t TifFile::openStripPixels(int32_t strip, bool last) {
-    const uint32_t rowCount = checkStrip(strip, last);
+void TifFile::openStripPixels(int32_t strip) {
     input.seek(stripOffset(strip));
-    return rowCount;
 }
 
 // Every strip but the last holds the strip height's rows; the last one is measured by them.

@@ -42,10 +42,13 @@ class TifFile {
     void readStrip(int32_t strip, uint32_t* const* rows);
     void readLastStrip(int32_t strip, uint32_t* const* rows);
     void closeStrips();
-    // For a reader that holds no raster: checks a strip as readStrip and readLastStrip do,
-    // moves the input to its first pixel and returns how many rows it holds, whose pixels
-    // readPixels then reads in order, as many at a time as the reader likes.
-    uint32_t openStripPixels(int32_t strip, bool last);
+    // For a reader that holds no raster: checkStrip checks a strip as readStrip and
+    // readLastStrip do and returns how many rows it holds; once every strip is checked,
+    // openStripPixels moves the input to a strip's first pixel, the strips taken as
+    // stripsInFileOrder gives them, and readPixels reads them, as many at a time as the
+    // reader likes.
+    uint32_t checkStrip(int32_t strip, bool last);
+    void openStripPixels(int32_t strip);
     void readPixels(uint32_t* pixels, size_t count);
     // Raster rows [0, coveredRows()) hold strip pixels once every strip has been read.
     uint32_t coveredRows() const;
@@ -132,7 +135,6 @@ class TifFile {
         return StripByteCountsTable[static_cast<size_t>(strip)];
     }
     uint32_t stripHeight() const;
-    uint32_t checkStrip(int32_t strip, bool last);
     void readStripsInFileOrder(uint32_t* const* rows);
     uint32_t lastStripRows(int32_t strip) const;
     void checkStripRows(int32_t strip, uint64_t firstRow, uint64_t rowCount);
