@@ -4,7 +4,9 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Platform.h"
@@ -35,6 +37,64 @@ SampleRange typeRange(const ImageKind& kind) {
                : kind.sampleFormat == 2               ? values / 2 - 1
                                                       : values - 1);
     return range;
+}
+
+// Whether the conversion only decompresses, so that the next run can read the values.
+bool onlyDecompressed(const ImageKind& kind) {
+    return kind.wide() && !kind.range.found() && kind.compression != ImageKind::kUncompressed;
+}
+
+// Whole numbers within 0-255 are kept. Floats within 0-1 are taken as 0-1, unsigned 16-bit
+// samples beyond 4095 as 0-65535 (ImageMagick's -depth 8), integers of no sign up to 4095 as
+// the fewest bits that hold them (a 12-bit scan as 0-4095), and the rest as the range found.
+std::optional<std::pair<double, double>> scaledRange(const ImageKind& kind) {
+    const SampleRange values = kind.range.found() ? kind.range : typeRange(kind);
+    const bool integers = kind.sampleFormat != ImageKind::kFloat;
+    // Floats computed as 0-1 may pass 1 by a rounding error far below one step of 8 bits.
+    if (!integers && values.low >= 0 && values.high <= 1 + 1.0 / 512) {
+        return std::pair{0.0, 1.0};
+    }
+    if (values.whole && values.low >= 0 && values.high <= 255) {
+        return std::nullopt;
+    }
+    if (integers && values.low >= 0 && values.high <= 4095) {
+        int bits = 0;
+        std::frexp(values.high, &bits);  // values.high < 2 to the power bits
+        return std::pair{0.0, std::ldexp(1.0, bits) - 1};
+    }
+    if (kind.otherBits == 16 && kind.sampleFormat == ImageKind::kUnsigned) {
+        return std::pair{0.0, 65535.0};
+    }
+    // A flat image still needs a range that is not empty.
+    return std::pair{values.low, std::max(values.high, values.low + 1)};
+}
+
+// Whether GDAL's gdal_translate makes 8-bit RGB of the image, keeping its georeferencing.
+bool gdalConverts(const ImageKind& kind) {
+    if (kind.rgb() || kind.colourBandsMarkedGrey() || kind.wide()) {
+        return true;
+    }
+    const uint32_t firstBits = kind.firstBits;
+    const uint32_t otherBits = kind.otherBits;
+    if (kind.sampleFormat != ImageKind::kUnsigned || (otherBits != 8 && otherBits != firstBits)) {
+        return false;
+    }
+    const bool fewBits = firstBits == 1 || firstBits == 2 || firstBits == 4 || firstBits == 8;
+    switch (kind.photometric) {
+        case 0:
+        case 1:
+            return kind.samples <= 2 ? fewBits : otherBits == 8;
+        case ImageKind::kRgb:
+            return kind.samples >= 3 && otherBits == 8;
+        case ImageKind::kPalette:
+            return kind.samples == 1 && (fewBits || firstBits == 16);
+        case ImageKind::kCmyk:
+            return kind.samples == 4 && otherBits == 8;
+        case ImageKind::kYCbCr:
+            return kind.samples == 3 && otherBits == 8;
+        default:
+            return false;
+    }
 }
 
 // The options that give uncompressed pixels, kept together, in strips, little-endian.
@@ -115,62 +175,6 @@ std::string levelWords(const std::vector<uint64_t>& levels) {
 }
 
 }  // namespace
-
-bool onlyDecompressed(const ImageKind& kind) {
-    return kind.wide() && !kind.range.found() && kind.compression != ImageKind::kUncompressed;
-}
-
-// Whole numbers within 0-255 are kept. Floats within 0-1 are taken as 0-1, unsigned 16-bit
-// samples beyond 4095 as 0-65535 (ImageMagick's -depth 8), integers of no sign up to 4095 as
-// the fewest bits that hold them (a 12-bit scan as 0-4095), and the rest as the range found.
-std::optional<std::pair<double, double>> scaledRange(const ImageKind& kind) {
-    const SampleRange values = kind.range.found() ? kind.range : typeRange(kind);
-    const bool integers = kind.sampleFormat != ImageKind::kFloat;
-    // Floats computed as 0-1 may pass 1 by a rounding error far below one step of 8 bits.
-    if (!integers && values.low >= 0 && values.high <= 1 + 1.0 / 512) {
-        return std::pair{0.0, 1.0};
-    }
-    if (values.whole && values.low >= 0 && values.high <= 255) {
-        return std::nullopt;
-    }
-    if (integers && values.low >= 0 && values.high <= 4095) {
-        int bits = 0;
-        std::frexp(values.high, &bits);  // values.high < 2 to the power bits
-        return std::pair{0.0, std::ldexp(1.0, bits) - 1};
-    }
-    if (kind.otherBits == 16 && kind.sampleFormat == ImageKind::kUnsigned) {
-        return std::pair{0.0, 65535.0};
-    }
-    // A flat image still needs a range that is not empty.
-    return std::pair{values.low, std::max(values.high, values.low + 1)};
-}
-
-bool gdalConverts(const ImageKind& kind) {
-    if (kind.rgb() || kind.colourBandsMarkedGrey() || kind.wide()) {
-        return true;
-    }
-    const uint32_t firstBits = kind.firstBits;
-    const uint32_t otherBits = kind.otherBits;
-    if (kind.sampleFormat != ImageKind::kUnsigned || (otherBits != 8 && otherBits != firstBits)) {
-        return false;
-    }
-    const bool fewBits = firstBits == 1 || firstBits == 2 || firstBits == 4 || firstBits == 8;
-    switch (kind.photometric) {
-        case 0:
-        case 1:
-            return kind.samples <= 2 ? fewBits : otherBits == 8;
-        case ImageKind::kRgb:
-            return kind.samples >= 3 && otherBits == 8;
-        case ImageKind::kPalette:
-            return kind.samples == 1 && (fewBits || firstBits == 16);
-        case ImageKind::kCmyk:
-            return kind.samples == 4 && otherBits == 8;
-        case ImageKind::kYCbCr:
-            return kind.samples == 3 && otherBits == 8;
-        default:
-            return false;
-    }
-}
 
 // Only gdal_translate keeps the georeferencing (GeoTIFF tags or a world file).
 std::string conversionNote(const ImageKind& kind) {

@@ -1,9 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "tiff/ImageKind.h"
@@ -11,13 +9,6 @@
 // How a file of another kind than this program reads becomes one it reads: the command of
 // GDAL, libtiff or ImageMagick that converts it, and what that command does to it.
 
-// Whether the conversion only decompresses, so that the next run can read the values.
-bool onlyDecompressed(const ImageKind& kind);
-// The values that the conversion scales to 0-255, or nothing where it keeps them as they are
-// (whole numbers within 0-255).
-std::optional<std::pair<double, double>> scaledRange(const ImageKind& kind);
-// Whether GDAL's gdal_translate makes 8-bit RGB of the image, keeping its georeferencing.
-bool gdalConverts(const ImageKind& kind);
 // One command line that turns the file named input into output, of the kind this program
 // reads, with the names quoted for the shell.
 std::string conversion(const ImageKind& kind, const std::string& input, const std::string& output);
