@@ -1,6 +1,6 @@
 # The program's layers: one static library per folder of src/, built from that folder's own
 # sources, each reaching only downwards,
-#   app -> tiff -> dialogue -> platform,   app -> filters -> platform.
+#   app -> advice -> tiff -> dialogue -> platform,   app -> filters -> platform.
 # velstram_layer(FOLDER SOURCES ... MAY_INCLUDE ... [PUBLIC lib ...] [PRIVATE lib ...]) makes
 # the library velstram_FOLDER and stops the configuration on any include, in its sources or
 # in the folder's headers, of a folder it may not reach. The checked files are configure

@@ -9,6 +9,9 @@
 #include <unistd.h>
 
 #include "TestSupport.h"
+#include "advice/Conversion.h"
+#include "advice/Warnings.h"
+#include "platform/Platform.h"
 
 using namespace testing_support;
 
@@ -345,4 +348,41 @@ TEST(Cure, WhereNoGdalLineKeepsTheColoursTheLossIsSaid) {
                   std::string::npos)
             << report;
     }
+}
+
+// The advice's wording in-process: a name is quoted for the shell, ",0" outside the quotes
+// and "[0]" inside; the overviews' levels are rebuilt after the conversion, and a warning
+// gives its command only where the output lacks something, with no level where none is known.
+TEST(Cure, TheAdviceQuotesTheNamesAndNamesTheLevelsKnown) {
+    ImageKind lzw;
+    lzw.compression = 5;
+    ImageKind palette;
+    palette.photometric = ImageKind::kPalette;
+    palette.samples = 1;
+    palette.overviewLevels = {2, 4};
+    ImageKind tiled;
+    tiled.tiled = true;
+    tiled.overviewLevels = {3};
+    const std::string spaced = platform::shellWord("a b.tif");
+    EXPECT_EQ(conversion(lzw, "a b.tif", "o.tif"), "tiffcp -c none " + spaced + " o.tif");
+    EXPECT_EQ(conversion(palette, "a b.tif", "o.tif"),
+              "convert " + platform::shellWord("a b.tif[0]") +
+                  " -alpha off -depth 8 -type TrueColor -compress none o.tif && gdaladdo -r "
+                  "nearest o.tif 2 4");
+    EXPECT_EQ(conversion(tiled, "a b.tif", "o.tif"),
+              "tiffcp -s " + spaced + ",0 o.tif && gdaladdo -r nearest o.tif 3");
+    OverviewsToRebuild left;
+    EXPECT_EQ(overviewWarnings(left, "o.tif").size(), 0U);
+    left.copied = true;
+    left.besideFile = "a.ovr";
+    left.besideLevels = {2};
+    const std::vector<std::string> lines = overviewWarnings(left, "a b.tif");
+    ASSERT_EQ(lines.size(), 4U);
+    EXPECT_EQ(lines[1], "  gdaladdo -r nearest " + spaced);
+    EXPECT_EQ(lines[3], "  gdaladdo -r nearest " + spaced + " 2");
+    for (const auto& [noData, option, warned] :
+         {std::tuple{0.0, 3, true}, {0.0, 1, false}, {255.0, 1, true}, {255.0, 4, false}}) {
+        EXPECT_EQ(noDataWarning(noData, option, "o.tif").size(), warned ? 2U : 0U);
+    }
+    EXPECT_EQ(noDataWarning(std::nullopt, 3, "o.tif").size(), 0U);
 }

@@ -25,3 +25,30 @@ foreach(named IN LISTS backEdges passing)
     message(SEND_ERROR "#include ${named} was refused: ${said}")
   endif()
 endforeach()
+
+# The project's own layers as CMakeLists.txt declares them: the advice lies between app and
+# tiff, so tiff may not include it, nor may it include app; app may include it, and it tiff.
+file(STRINGS ${SOURCE}/CMakeLists.txt declared REGEX "^velstram_layer\\(")
+foreach(edge "tiff advice refused" "advice app refused" "app advice passes" "advice tiff passes")
+  string(REPLACE " " ";" edge "${edge}")
+  list(GET edge 0 from)
+  list(GET edge 1 to)
+  list(GET edge 2 expected)
+  if(NOT declared MATCHES "velstram_layer\\(${from} MAY_INCLUDE ([a-z ]+)")
+    message(SEND_ERROR "CMakeLists.txt declares no layer ${from} that may include others")
+  endif()
+  string(STRIP "${from} ${CMAKE_MATCH_1}" allowed)
+  string(REPLACE " " ";" allowed "${allowed}")
+  file(WRITE ${SCRATCH}/src/${to}/Part.h "")
+  file(WRITE ${SCRATCH}/src/${from}/Reader.h "#include \"${to}/Part.h\"\n")
+  file(WRITE ${SCRATCH}/CMakeLists.txt "cmake_minimum_required(VERSION 3.20)\nproject(layers NONE)\n"
+       "include(${SOURCE}/cmake/Layering.cmake)\n"
+       "velstram_check_includes(\${PROJECT_SOURCE_DIR}/src/${from}/Reader.h \"${allowed}\")\n")
+  execute_process(COMMAND ${CMAKE_COMMAND} -S ${SCRATCH} -B ${SCRATCH}/build
+                  RESULT_VARIABLE failed OUTPUT_QUIET ERROR_VARIABLE said)
+  if((expected STREQUAL "refused") AND NOT failed)
+    message(SEND_ERROR "src/${from}/ including src/${to}/ passed the layering check")
+  elseif((expected STREQUAL "passes") AND failed)
+    message(SEND_ERROR "src/${from}/ including src/${to}/ was refused: ${said}")
+  endif()
+endforeach()

@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <limits>
 #include <new>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "advice/Cure.h"
+#include "advice/Warnings.h"
 #include "app/ColourCensus.h"
 #include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
@@ -59,9 +63,7 @@ void ImageJob::readImage() {
 
 // Everything but the strips; a raster is allocated only when the image is to be held.
 void ImageJob::readLayout(bool held) {
-    file.readHeader();
-    file.readDirectory();
-    file.readTags();
+    readKind();
     if (held) {
         allocateRaster(file.ImageLength, file.ImageWidth);
     } else {
@@ -69,6 +71,29 @@ void ImageJob::readLayout(bool held) {
     }
     file.readStripOffsets();
     file.readStripByteCounts();
+    warn(overviewWarnings(file.overviewsToRebuild(), file.output.name));
+}
+
+// The header and the directory, where a file of another kind than this program reads is
+// refused: the refusal names the kind, and its last lines give the cure.
+void ImageJob::readKind() {
+    try {
+        file.readHeader();
+        file.readDirectory();
+        file.readTags();
+    } catch (RunEnded& stop) {
+        if (const std::optional<ImageKind>& kind = file.refusedKind()) {
+            const std::vector<std::string> cure = cureLines(*kind, file.input.name);
+            stop.lines.insert(stop.lines.end(), cure.begin(), cure.end());
+        }
+        throw;
+    }
+}
+
+void ImageJob::warn(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        console_.warningLine(line);
+    }
 }
 
 // Every size here comes from the file, so it is checked in 64 bits against what the
@@ -290,7 +315,7 @@ void ImageJob::writeOutput() {
     file.copyPrefix();
     writeAllStrips();
     file.copyTail(rows.rows());
-    file.warnOfNoData();
+    warn(noDataWarning(file.noDataValue(), file.settingsCopy.option, file.output.name));
 }
 
 void ImageJob::writeAllStrips() {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "app/InkFit.h"
@@ -47,6 +48,8 @@ class ImageJob {
   private:
     void readImage();
     void readLayout(bool held);
+    void readKind();
+    void warn(const std::vector<std::string>& lines);
     void checkImageSize(uint32_t count, uint32_t width, bool held);
     void allocateRaster(uint32_t count, uint32_t width);
     void streamStrips(const PixelVisitor& visit);

@@ -1,13 +1,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/Platform.h"
 #include "tiff/PageChain.h"
 #include "tiff/TifFile.h"
 
-// GDAL keeps the overviews of a file it may not change (gdaladdo -ro, a read-only file) in a
-// file of their own beside it, IN.tif.ovr or IN.ovr, which a viewer takes for the image's.
-// The output gets no such file: the user is told, with the levels that rebuild them.
+// GDAL keeps the overviews of a file it may not change (a read-only file, or when asked to)
+// in a file of their own beside it, IN.tif.ovr or IN.ovr, which a viewer takes for the
+// image's. The output gets no such file: its name and levels are kept for the warning.
 
 // A run that writes nothing (a check) has no output to tell of.
 void TifFile::reportExternalOverviews() {
@@ -29,10 +28,8 @@ void TifFile::reportExternalOverviews() {
         for (const ChainPage& page : readPageChain(overviews)) {
             sizes.push_back(page.size);
         }
-        console_.warningLine("The input's overviews lie in " + name +
-                             ", which is not copied: the output has none; build them with:");
-        console_.warningLine("  gdaladdo -r nearest " + platform::shellWord(output.name) +
-                             overviewLevels(sizes));
+        toRebuild_.besideFile = name;
+        toRebuild_.besideLevels = overviewLevels(sizes);
         return;
     }
 }

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <charconv>
-#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,8 +15,7 @@
 
 // A file of another kind than uncompressed 8-bit RGB in strips is refused before a strip is
 // read: filtered, its bytes would come out as garbage. The refusal names the kind in a
-// user's words and gives one command, with the user's own file names, that converts the
-// file into one this program reads.
+// user's words and keeps the kind for the cure that the run adds (advice/Cure.h).
 
 namespace {
 
@@ -144,121 +141,6 @@ std::string sampleRefusal(const ImageKind& kind) {
     return "";
 }
 
-bool grey(const ImageKind& kind) {
-    return kind.photometric <= 1 && kind.samples <= 2;
-}
-
-// A number as gdal_translate takes it: the shortest text that reads back as the same value.
-std::string numberText(double value) {
-    std::array<char, 32> digits{};
-    return {digits.data(), std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr};
-}
-
-// The range that samples of an unknown range are taken to have: the whole of their type, or
-// 0-1 for floats.
-SampleRange typeRange(const ImageKind& kind) {
-    SampleRange range;
-    const double values = std::ldexp(1.0, static_cast<int>(kind.otherBits));
-    range.take(kind.sampleFormat == 2 ? -values / 2 : 0);
-    range.take(kind.sampleFormat == ImageKind::kFloat ? 1
-               : kind.sampleFormat == 2               ? values / 2 - 1
-                                                      : values - 1);
-    return range;
-}
-
-// The options that give uncompressed pixels, kept together, in strips, little-endian.
-std::string tiffcpOptions(const ImageKind& kind) {
-    return std::string(kind.bigEndian ? " -L" : "") +
-           (kind.compression != ImageKind::kUncompressed ? " -c none" : "") +
-           (kind.planar == ImageKind::kSeparatePlanes ? " -p contig" : "") +
-           (kind.tiled ? " -s" : "");
-}
-
-// GDAL gives an 8-bit grey band of MINISWHITE and a black and white one a colour table.
-std::string gdalBands(const ImageKind& kind) {
-    const bool greyTable = grey(kind) && !kind.wide() &&
-                           (kind.photometric == ImageKind::kMinIsWhite || kind.firstBits == 1);
-    if (kind.photometric == ImageKind::kPalette || greyTable) {
-        return " -expand rgb";
-    }
-    if (kind.bands() == 1) {
-        return " -b 1 -b 1 -b 1";
-    }
-    // GDAL reads CMYK and YCbCr as RGB with alpha.
-    return kind.samples > 3 || (!kind.rgb() && kind.photometric >= ImageKind::kCmyk)
-               ? " -b 1 -b 2 -b 3"
-               : "";
-}
-
-std::string gdalValues(const ImageKind& kind) {
-    const std::string toBytes = kind.photometric == ImageKind::kMinIsWhite ? " 255 0" : " 0 255";
-    if (kind.wide()) {
-        const auto scaled = kind.scaledRange();
-        const bool inverted = kind.photometric == ImageKind::kMinIsWhite;
-        return " -ot Byte" + (scaled ? " -scale " + numberText(scaled->first) + " " +
-                                           numberText(scaled->second) + toBytes
-                              : inverted ? " -scale 0 255" + toBytes
-                                         : "");
-    }
-    // The colour table of a 16-bit palette holds 16-bit values of 8-bit colours.
-    if (kind.photometric == ImageKind::kPalette && kind.firstBits == 16) {
-        return " -ot Byte";
-    }
-    if (grey(kind) && (kind.firstBits == 2 || kind.firstBits == 4)) {
-        return " -scale 0 " + std::to_string((1U << kind.firstBits) - 1) + toBytes;
-    }
-    return "";
-}
-
-std::string gdalOptions(const ImageKind& kind) {
-    std::string options;
-    if (!kind.onlyDecompressed()) {
-        options = gdalBands(kind) + gdalValues(kind) + (kind.rgb() ? "" : " -co PHOTOMETRIC=RGB");
-    }
-    return options + " -co COMPRESS=NONE -co INTERLEAVE=PIXEL" +
-           (kind.bigTiff ? " -co BIGTIFF=NO" : "") +
-           (kind.bigEndian ? " -co ENDIANNESS=LITTLE" : "");
-}
-
-std::string imageMagickOptions(const ImageKind& kind) {
-    const bool toSrgb = kind.photometric >= ImageKind::kCmyk;
-    return std::string(toSrgb ? " -colorspace sRGB" : "") +
-           " -alpha off -depth 8 -type TrueColor -compress none" +
-           (kind.bigEndian ? " -endian LSB" : "");
-}
-
-// ImageMagick's -depth 8 takes 16-bit samples as 0-65535; other values need GDAL's scaling.
-bool imageMagickScales(const ImageKind& kind) {
-    const auto scaled = kind.scaledRange();
-    return kind.otherBits == 16 && kind.sampleFormat == ImageKind::kUnsigned && scaled &&
-           scaled->first == 0 && scaled->second == 65535;
-}
-
-bool isTiffExtension(std::string extension) {
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(c | 0x20); });
-    return extension == ".tif" || extension == ".tiff";
-}
-
-// The converted file goes beside the input, named after it: sheet12.tif gives
-// sheet12-rgb.tif, or sheet12-rgb-2.tif where a file has that name, and so on, so the
-// printed command can be pasted as it is and replaces nothing.
-std::string convertedName(const std::string& input) {
-    size_t folderEnd = input.find_last_of("/\\");
-    size_t dot = input.rfind('.');
-    bool hasExtension = dot != std::string::npos &&
-                        (folderEnd == std::string::npos || dot > folderEnd + 1) &&
-                        isTiffExtension(input.substr(dot));
-    const std::string base = (hasExtension ? input.substr(0, dot) : input) + "-rgb";
-    const std::string extension = hasExtension ? input.substr(dot) : ".tif";
-    std::string name = base + extension;
-    for (uint64_t n = 2; platform::isRegularFile(name); ++n) {
-        name = base;
-        name.append("-").append(std::to_string(n)).append(extension);
-    }
-    return name;
-}
-
 // The levels of the file's overviews, the reduced-resolution pages after its first image.
 std::vector<uint64_t> internalOverviewLevels(InputFile& input) {
     const std::vector<ChainPage> pages = readPageChain(input);
@@ -307,78 +189,6 @@ bool ImageKind::wide() const {
            photometric <= kRgb;
 }
 
-// Whole numbers within 0-255 are kept. Floats within 0-1 are taken as 0-1, unsigned 16-bit
-// samples beyond 4095 as 0-65535 (ImageMagick's -depth 8), integers of no sign up to 4095 as
-// the fewest bits that hold them (a 12-bit scan as 0-4095), and the rest as the range found.
-std::optional<std::pair<double, double>> ImageKind::scaledRange() const {
-    const SampleRange values = range.found() ? range : typeRange(*this);
-    const bool integers = sampleFormat != kFloat;
-    // Floats computed as 0-1 may pass 1 by a rounding error far below one step of 8 bits.
-    if (!integers && values.low >= 0 && values.high <= 1 + 1.0 / 512) {
-        return std::pair{0.0, 1.0};
-    }
-    if (values.whole && values.low >= 0 && values.high <= 255) {
-        return std::nullopt;
-    }
-    if (integers && values.low >= 0 && values.high <= 4095) {
-        int bits = 0;
-        std::frexp(values.high, &bits);  // values.high < 2 to the power bits
-        return std::pair{0.0, std::ldexp(1.0, bits) - 1};
-    }
-    if (otherBits == 16 && sampleFormat == kUnsigned) {
-        return std::pair{0.0, 65535.0};
-    }
-    // A flat image still needs a range that is not empty.
-    return std::pair{values.low, std::max(values.high, values.low + 1)};
-}
-
-bool ImageKind::gdalConverts() const {
-    if (rgb() || colourBandsMarkedGrey() || wide()) {
-        return true;
-    }
-    if (sampleFormat != kUnsigned || (otherBits != 8 && otherBits != firstBits)) {
-        return false;
-    }
-    const bool fewBits = firstBits == 1 || firstBits == 2 || firstBits == 4 || firstBits == 8;
-    switch (photometric) {
-        case 0:
-        case 1:
-            return samples <= 2 ? fewBits : otherBits == 8;
-        case kRgb:
-            return samples >= 3 && otherBits == 8;
-        case kPalette:
-            return samples == 1 && (fewBits || firstBits == 16);
-        case kCmyk:
-            return samples == 4 && otherBits == 8;
-        case kYCbCr:
-            return samples == 3 && otherBits == 8;
-        default:
-            return false;
-    }
-}
-
-std::string ImageKind::conversionNote() const {
-    std::vector<std::string> notes;
-    if (conversionLosesGeoreference()) {
-        notes.emplace_back("its georeferencing is lost");
-    }
-    if (onlyDecompressed()) {
-        notes.emplace_back(
-            "it only decompresses the file: run this program on the result to learn how its "
-            "values become 8-bit");
-    } else if (const auto scaled = scaledRange(); wide() && scaled) {
-        notes.push_back("its values are taken as " + numberText(scaled->first) + " to " +
-                        numberText(scaled->second) + " and scaled to 0 to 255");
-    } else if (wide()) {
-        notes.emplace_back("its values lie within 0 to 255 and are kept");
-    }
-    std::string note;
-    for (const std::string& text : notes) {
-        note += (note.empty() ? " (" : "; ") + text;
-    }
-    return note.empty() ? note : note + ")";
-}
-
 std::string ImageKind::refusal() const {
     std::string reason = storageRefusal(*this);
     reason = reason.empty() ? sampleRefusal(*this) : reason;
@@ -395,36 +205,8 @@ std::string ImageKind::refusal() const {
     return tiled ? "The image is stored in tiles; only images stored in strips can be read" : "";
 }
 
-// GDAL's gdal_translate wherever it keeps the georeferencing, or where the colour bands only
-// need their true name, or where values need scaling that ImageMagick cannot do; libtiff's
-// tiffcp where only the storage differs; ImageMagick where the colours must change. Of a file
-// with overviews each takes the first image alone (IN,0 for tiffcp, IN[0] for ImageMagick;
-// gdal_translate takes no other): tiffcp cannot convert every kind of overview page, and
-// ImageMagick would make each an image of its own. gdaladdo then rebuilds the same levels, in
-// a second command that cmd.exe and POSIX shells both run after &&.
-std::string ImageKind::conversion(const std::string& input, const std::string& output) const {
-    const bool overviews = !overviewLevels.empty();
-    const std::string from = platform::shellWord(input);
-    // ",0" needs no quotes in either shell, and stays outside them, so that the line reads
-    // the same on every system; "[0]" must be quoted, or sh takes it for a pattern.
-    const std::string firstForTiffcp = overviews ? from + ",0" : from;
-    const std::string firstForMagick = overviews ? platform::shellWord(input + "[0]") : from;
-    const std::string to = platform::shellWord(output);
-    const std::string rebuilt =
-        overviews ? " && gdaladdo -r nearest " + to + levelWords(overviewLevels) : "";
-    if (onlyDecompressed() && !georeferenced) {
-        return "tiffcp" + tiffcpOptions(*this) + " " + firstForTiffcp + " " + to + rebuilt;
-    }
-    if ((georeferenced && gdalConverts()) || colourBandsMarkedGrey() ||
-        (wide() && !imageMagickScales(*this))) {
-        return "gdal_translate" + gdalOptions(*this) + " " + from + " " + to + rebuilt;
-    }
-    if (!rgb()) {
-        return "convert " + firstForMagick + imageMagickOptions(*this) + " " + to + rebuilt;
-    }
-    return "tiffcp" + tiffcpOptions(*this) + " " + firstForTiffcp + " " + to + rebuilt;
-}
-
+// The file is described whole, with what its cure follows: the georeferencing, a world file
+// beside it included, the values of wide samples and the levels of its overviews.
 void TifFile::refuse(ImageKind kind, std::vector<std::string> lines) {
     const std::vector<std::string> worldFiles = worldFileNames(input.name);
     kind.georeferenced = kind.georeferenced || std::any_of(worldFiles.begin(), worldFiles.end(),
@@ -436,8 +218,7 @@ void TifFile::refuse(ImageKind kind, std::vector<std::string> lines) {
     }
     kind.overviewLevels = internalOverviewLevels(input);
     lines.push_back(kind.refusal());
-    lines.push_back("Convert it first" + kind.conversionNote() + ", for example with:");
-    lines.push_back("  " + kind.conversion(input.name, convertedName(input.name)));
+    refusedKind_ = kind;
     endRun(std::move(lines));
 }
 

@@ -1,9 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "tiff/SampleRange.h"
@@ -60,26 +58,8 @@ struct ImageKind {
     bool wide() const;
     // The samples that a conversion keeps: the first three, or the one grey.
     uint32_t bands() const { return samples >= 3 ? 3 : 1; }
-    // Whether the conversion only decompresses, so that the next run can read the values.
-    bool onlyDecompressed() const {
-        return wide() && !range.found() && compression != kUncompressed;
-    }
-    // The values that the conversion scales to 0-255, or nothing where it keeps them as they
-    // are (whole numbers within 0-255).
-    std::optional<std::pair<double, double>> scaledRange() const;
-
     // Why the file cannot be read, or nothing for a file this program reads.
     std::string refusal() const;
-    // One command line that turns the file named input into output, of the kind this
-    // program reads, with the names quoted for the shell.
-    std::string conversion(const std::string& input, const std::string& output) const;
-    // What the command does beyond the conversion itself, for the line that gives it: in
-    // parentheses with a blank in front, or empty.
-    std::string conversionNote() const;
-    // Whether GDAL's gdal_translate makes 8-bit RGB of the image, keeping its georeferencing.
-    bool gdalConverts() const;
-    // Whether the command drops the georeferencing (GeoTIFF tags or a world file).
-    bool conversionLosesGeoreference() const { return georeferenced && !gdalConverts(); }
 };
 
 // The first of values that is not the usual one, or the usual one when all are.

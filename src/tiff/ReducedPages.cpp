@@ -5,15 +5,14 @@
 #include <string>
 
 #include "platform/Narrow.h"
-#include "platform/Platform.h"
 #include "tiff/TifFile.h"
 #include "tiff/TiffDirectory.h"
 
 // GIS writers add reduced-resolution copies of the image (overviews) as further pages, so
 // that a viewer draws the sheet quickly when zoomed out. Copied unchanged, they would still
 // show the old colours, so those of the kind the first image is are rebuilt from the
-// filtered raster, pixel for pixel as `gdaladdo -r nearest OUT L1 L2 ...` (GDAL 3.6) rebuilds
-// them with its levels in increasing order:
+// filtered raster, pixel for pixel as GDAL 3.6's gdaladdo rebuilds them by nearest sampling
+// with its levels in increasing order:
 // - the pages are taken largest first, and each is sampled from the page before it when
 //   that one is wider, else from the full image;
 // - pixel i of a page n pixels wide takes pixel floor(0.5 + i * (m / n)) of its source m
@@ -403,21 +402,12 @@ std::vector<uint64_t> overviewLevels(const std::vector<PageSize>& pages, PageSiz
     return levels;
 }
 
-std::string levelWords(const std::vector<uint64_t>& levels) {
-    std::string text;
-    for (uint64_t level : levels) {
-        text.append(1, ' ').append(std::to_string(level));
-    }
-    return text;
+std::vector<uint64_t> TifFile::overviewLevels(const std::vector<PageSize>& pages) const {
+    return ::overviewLevels(pages, {ImageWidth, ImageLength});
 }
 
-// Where no level can be told, none is named, and gdaladdo chooses its own.
-std::string TifFile::overviewLevels(const std::vector<PageSize>& pages) const {
-    return levelWords(::overviewLevels(pages, {ImageWidth, ImageLength}));
-}
-
-// The command names every level of the file, so that gdaladdo samples each page from the
-// same one before it as the rebuilt pages were.
+// The pages left to rebuild are given with every level of the file, so that they are
+// sampled each from the same page before it as the rebuilt pages were.
 void TifFile::reportReducedPages() {
     std::vector<PageSize> levelSizes = reducedSizes_;
     levelSizes.insert(levelSizes.end(), subIfdSizes_.begin(), subIfdSizes_.end());
@@ -425,16 +415,9 @@ void TifFile::reportReducedPages() {
         console_.line("The reduced-resolution page of " + std::to_string(page.width) + " x " +
                       std::to_string(page.length) + " pixels is rebuilt from the filtered image");
     }
-    if (stalePages_ || tags_.subIfds) {
-        console_.warningLine(
-            std::string("The file's reduced-resolution pages") +
-            (tags_.subIfds ? " (some under SubIFDs)" : "") +
-            " that cannot be rebuilt here (compressed, of another kind or damaged) are "
-            "copied unchanged and still show the old colours; rebuild them from the "
-            "output with:");
-        console_.warningLine("  gdaladdo -r nearest " + platform::shellWord(output.name) +
-                             overviewLevels(levelSizes));
-    }
+    toRebuild_.copied = stalePages_ || tags_.subIfds;
+    toRebuild_.underSubIfds = tags_.subIfds;
+    toRebuild_.levels = overviewLevels(levelSizes);
 }
 
 // Each rebuilt block takes its pixels from the filtered raster; bytes of the block that

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "tiff/DirEntry.h"
@@ -49,5 +48,3 @@ uint64_t overviewLevel(PageSize page, PageSize full);
 // The levels of the pages, for gdaladdo: whole, above 1, each once and in increasing order,
 // which is the order in which gdaladdo samples each page from the one before.
 std::vector<uint64_t> overviewLevels(const std::vector<PageSize>& pages, PageSize full);
-// The levels as gdaladdo takes them, each behind a blank.
-std::string levelWords(const std::vector<uint64_t>& levels);

@@ -16,6 +16,7 @@
 #include "tiff/ImageKind.h"
 #include "tiff/InputFile.h"
 #include "tiff/OutputFile.h"
+#include "tiff/OverviewsToRebuild.h"
 #include "tiff/ReducedPages.h"
 
 // The input TIFF as this program understands it (little-endian, one directory, uncompressed
@@ -63,8 +64,15 @@ class TifFile {
     // The bytes after the last strip, with the blocks of the reduced-resolution pages
     // rebuilt from the filtered rows.
     void copyTail(const uint32_t* const* rows);
-    // Warns where the file's no-data value is one that the filter writes.
-    void warnOfNoData();
+    // GDAL's no-data value of the input (its GDAL_NODATA tag), which the output keeps as it
+    // keeps every other tag; none where the file has none.
+    std::optional<double> noDataValue();
+    // What the output lacks of the input's reduced-resolution pages, once the strip tables
+    // are read.
+    const OverviewsToRebuild& overviewsToRebuild() const { return toRebuild_; }
+    // The kind of a file refused for its kind, described whole, for the cure that closes the
+    // refusal; none while the file is not refused so.
+    const std::optional<ImageKind>& refusedKind() const { return refusedKind_; }
     const std::vector<int32_t>& stripsInFileOrder() const { return fileOrder_; }
     uint64_t inputSize() const { return fileSize_; }
 
@@ -167,7 +175,7 @@ class TifFile {
     std::optional<std::pair<FilePart, FilePart>> firstOverlap();
     void settleReducedPages();
     [[noreturn]] void refuseOverlap(const FilePart& strip, const FilePart& other);
-    std::string overviewLevels(const std::vector<PageSize>& pages) const;
+    std::vector<uint64_t> overviewLevels(const std::vector<PageSize>& pages) const;
     void reportReducedPages();
     void reportExternalOverviews();
     void writeReducedBlock(const ReducedBlock& block, const uint32_t* const* rows);
@@ -188,6 +196,8 @@ class TifFile {
     std::vector<PageSize> subIfdSizes_;
     bool stalePages_ = false;
     bool otherPages_ = false;
+    OverviewsToRebuild toRebuild_;
+    std::optional<ImageKind> refusedKind_;
     // The parts of the file that the output keeps where they stand.
     std::vector<FilePart> keptParts_;
     std::vector<int32_t> fileOrder_;
