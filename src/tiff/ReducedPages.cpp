@@ -26,15 +26,12 @@
 
 namespace {
 
-constexpr uint32_t kMostDirectories = 1 + 64;
+// The most pages of the chain that are taken for reduced-resolution ones: GDAL writes a few
+// dozen at most. Those after them are copied unchanged as further images.
+constexpr uint32_t kMostPages = 1 + 64;
 constexpr uint64_t kHeaderSize = 8;
-constexpr uint64_t kEntrySize = 12;
 constexpr uint32_t kReducedImage = 1;  // NewSubfileType bits
 constexpr uint32_t kTransparencyMask = 4;
-// The most directories that the pages point to (SubIFDs, Exif, GPS, Interoperability) that
-// are queued or walked, their chains included: a real file holds a handful.
-constexpr uint32_t kMostPointedDirectories = 256;
-constexpr uint16_t kIfdType = 13;
 
 // The pixel of a source `from` pixels wide that pixel i of a level `to` pixels wide takes.
 // The half is added in double arithmetic, as GDAL adds it, not rounded exactly (lround):
@@ -60,19 +57,6 @@ std::vector<uint32_t> sampled(const std::vector<PageSize>& path, uint32_t PageSi
 
 uint64_t ceilDiv(uint64_t a, uint64_t b) {
     return (a + b - 1) / b;
-}
-
-// An entry of directory positions read as LONGs, as an IFD entry (type 13) holds them, and
-// no more of them than are ever walked.
-DirEntry asPositions(DirEntry entry) {
-    if (entry.type() == kIfdType) {
-        entry.bytes[2] = DirEntry::kLong;
-    }
-    const uint32_t count = std::min(entry.count(), kMostPointedDirectories);
-    for (size_t b = 0; b < 4; ++b) {
-        entry.bytes[4 + b] = static_cast<uint8_t>(count >> (8 * b));
-    }
-    return entry;
 }
 
 }  // namespace
@@ -120,34 +104,23 @@ uint64_t overviewLevel(PageSize page, PageSize full) {
                                          : (uint64_t{full.length} + page.length / 2) / page.length;
 }
 
-// Every directory of the file's chain, the first image's included, for the parts of the
-// file they take up; the pages after the first are sorted into those rebuilt and those
-// copied unchanged, as any further image is.
+// Every directory of the file, the first image's included, for the parts of the file they
+// take up; the pages after the first are sorted into those rebuilt and those copied
+// unchanged, as any further image is.
 void TifFile::readFurtherPages() {
     keptParts_.assign(1, FilePart{0, kHeaderSize, FilePart::Kind::Header});
-    std::vector<uint64_t> seen;
-    std::vector<PointedDirectory> pointed;
-    uint64_t next = idf_offset;
     openInput();
-    for (uint32_t page = 1; next != 0 && next + 2 <= fileSize_ && page <= kMostDirectories &&
-                            std::find(seen.begin(), seen.end(), next) == seen.end();
-         ++page) {
-        seen.push_back(next);
-        DirectoryTags tags;
-        uint32_t following = 0;
-        if (!readPageTags(next, page, 0, tags, following)) {
-            otherPages_ = true;
-            break;
-        }
-        notePointed(tags, page, pointed);
-        if (page > 1) {
-            takePage(page, tags);
-        }
-        next = following;
-    }
-    readPointedDirectories(pointed, seen);
+    TiffDirectory directory(input, fileSize_, false, false);
+    const bool complete = directory.walk(
+        idf_offset, true,
+        [this, &directory](const WalkedDirectory& found) { takeDirectory(directory, found); });
     checkInputIntact();
     input.close();
+    if (!complete) {
+        fail("The file's directories name more directories and tables than its " +
+             std::to_string(fileSize_) +
+             " bytes can hold apart, so what the output keeps cannot all be checked");
+    }
     if (otherPages_) {
         console_.warningLine(
             "The file holds further images after this one; only this one is filtered, and the "
@@ -155,31 +128,26 @@ void TifFile::readFurtherPages() {
     }
 }
 
-// The directories the pages point to, those they point to in turn, and their chains: they
-// and their values stay where they stand, as do the pixels of SubIFD pages, which are
-// copied unchanged.
-void TifFile::readPointedDirectories(std::vector<PointedDirectory>& pending,
-                                     std::vector<uint64_t>& seen) {
-    const size_t most = seen.size() + kMostPointedDirectories;
-    while (!pending.empty() && seen.size() < most) {
-        const PointedDirectory directory = pending.back();
-        pending.pop_back();
-        if (directory.at == 0 || directory.at + 2 > fileSize_ ||
-            std::find(seen.begin(), seen.end(), directory.at) != seen.end()) {
-            continue;
-        }
-        seen.push_back(directory.at);
-        DirectoryTags tags;
-        uint32_t following = 0;
-        if (!readPageTags(directory.at, directory.page, directory.under, tags, following)) {
-            continue;
-        }
-        if (directory.under == tag::SubIfds) {
-            notePageData(directory.page, tags, directory.under);
-            noteSubIfdPage(directory.page, tags);
-        }
-        notePointed(tags, directory.page, pending);
-        pending.push_back({following, directory.page, directory.under});
+// A directory, its values and, for a page, its image data stay where they stand, but for the
+// pages that are rebuilt. A page whose directory is cut short ends the chain.
+void TifFile::takeDirectory(TiffDirectory& directory, const WalkedDirectory& walked) {
+    if (!walked.whole) {
+        otherPages_ = otherPages_ || walked.under == 0;
+        return;
+    }
+    keptParts_.push_back({walked.at, walked.at + walked.size, FilePart::Kind::Directory,
+                          walked.page, 0, walked.under});
+    DirectoryTags tags;
+    for (const TiffEntry& entry : walked.entries) {
+        const DirEntry classic = TiffDirectory::classicEntry(entry);
+        tags.take(classic);
+        noteValues(classic, walked.page, walked.under);
+    }
+    if (walked.under == tag::SubIfds) {
+        notePageData(directory, walked.page, tags, walked.under);
+        noteSubIfdPage(walked.page, tags);
+    } else if (walked.under == 0 && walked.page > 1) {
+        takePage(directory, walked.page, tags);
     }
 }
 
@@ -194,65 +162,33 @@ void TifFile::noteSubIfdPage(uint32_t page, const DirectoryTags& tags) {
     }
 }
 
-void TifFile::notePointed(const DirectoryTags& tags, uint32_t page,
-                          std::vector<PointedDirectory>& pending) {
-    for (const DirEntry& entry : tags.pointers) {
-        std::vector<uint32_t> positions;
-        if (readEntryValues(asPositions(entry), positions)) {
-            for (size_t k = 0; k < positions.size() && pending.size() < kMostPointedDirectories;
-                 ++k) {
-                pending.push_back({positions[k], page, entry.tag()});
-            }
-        }
-    }
-}
-
-bool TifFile::readPageTags(uint64_t at, uint32_t page, uint16_t under, DirectoryTags& tags,
-                           uint32_t& next) {
-    TiffDirectory directory(input, fileSize_, false, false);
-    uint64_t following = 0;
-    const std::vector<TiffEntry> entries = directory.readEntries(at, following);
-    const uint64_t count = entries.size();
-    if (count < directory.entryCount(at)) {
-        return false;
-    }
-    keptParts_.push_back(
-        {at, at + 2 + count * kEntrySize + 4, FilePart::Kind::Directory, page, 0, under});
-    for (const TiffEntry& entry : entries) {
-        const DirEntry classic = TiffDirectory::classicEntry(entry);
-        tags.take(classic);
-        noteValues(classic, page, under);
-    }
-    next = narrow<uint32_t>(following);
-    return true;
-}
-
-void TifFile::takePage(uint32_t page, const DirectoryTags& tags) {
+void TifFile::takePage(TiffDirectory& directory, uint32_t page, const DirectoryTags& tags) {
     const uint32_t subfileType = valueOr(tags.subfileType, 0);
-    if ((subfileType & kReducedImage) == 0 || (subfileType & kTransparencyMask) != 0) {
+    if ((subfileType & kReducedImage) == 0 || (subfileType & kTransparencyMask) != 0 ||
+        page > kMostPages) {
         otherPages_ = true;
-        notePageData(page, tags, 0);
+        notePageData(directory, page, tags, 0);
         return;
     }
     const PageSize size{valueOr(tags.imageWidth, 0), valueOr(tags.imageLength, 0)};
     if (size.width > 0 && size.length > 0) {
         reducedSizes_.push_back(size);
     }
-    if (std::optional<ReducedPage> candidate = rebuildablePage(page, tags)) {
+    if (std::optional<ReducedPage> candidate = rebuildablePage(directory, page, tags)) {
         reducedPages_.push_back(std::move(*candidate));
     } else {
         stalePages_ = true;
-        notePageData(page, tags, 0);
+        notePageData(directory, page, tags, 0);
     }
 }
 
 // A missing tag takes TIFF's default.
-bool TifFile::pageHoldsRgb(const DirectoryTags& tags) {
+bool TifFile::pageHoldsRgb(TiffDirectory& directory, const DirectoryTags& tags) {
     std::vector<uint32_t> bits;
     std::vector<uint32_t> formats{ImageKind::kUnsigned};
-    return tags.bitsPerSample && readEntryValues(*tags.bitsPerSample, bits) && bits.size() == 3 &&
+    return tags.bitsPerSample && directory.values(*tags.bitsPerSample, bits) && bits.size() == 3 &&
            firstOtherThan(bits, 8) == 8 &&
-           (!tags.sampleFormat || readEntryValues(*tags.sampleFormat, formats)) &&
+           (!tags.sampleFormat || directory.values(*tags.sampleFormat, formats)) &&
            firstOtherThan(formats, ImageKind::kUnsigned) == ImageKind::kUnsigned &&
            valueOr(tags.compression, ImageKind::kUncompressed) == ImageKind::kUncompressed &&
            valueOr(tags.samplesPerPixel, 1) == 3 &&
@@ -260,7 +196,8 @@ bool TifFile::pageHoldsRgb(const DirectoryTags& tags) {
            valueOr(tags.planarConfiguration, 1) == 1;
 }
 
-std::optional<ReducedPage> TifFile::rebuildablePage(uint32_t number, const DirectoryTags& tags) {
+std::optional<ReducedPage> TifFile::rebuildablePage(TiffDirectory& directory, uint32_t number,
+                                                    const DirectoryTags& tags) {
     const bool tiled = tags.tileOffsets.has_value();
     const std::optional<DirEntry>& offsets = tiled ? tags.tileOffsets : tags.stripOffsets;
     const std::optional<DirEntry>& counts =
@@ -269,7 +206,8 @@ std::optional<ReducedPage> TifFile::rebuildablePage(uint32_t number, const Direc
     page.page = number;
     page.width = valueOr(tags.imageWidth, 0);
     page.length = valueOr(tags.imageLength, 0);
-    if (!pageHoldsRgb(tags) || page.width == 0 || page.length == 0 || !offsets || !counts) {
+    if (!pageHoldsRgb(directory, tags) || page.width == 0 || page.length == 0 || !offsets ||
+        !counts) {
         return std::nullopt;
     }
     page.blockWidth = tiled ? valueOr(tags.tileWidth, 0) : page.width;
@@ -280,7 +218,7 @@ std::optional<ReducedPage> TifFile::rebuildablePage(uint32_t number, const Direc
     }
     const uint64_t blocks = page.blocksAcross() * page.blocksDown();
     if (offsets->count() != blocks || counts->count() != blocks ||
-        !readEntryValues(*offsets, page.offsets) || !readEntryValues(*counts, page.counts) ||
+        !directory.values(*offsets, page.offsets) || !directory.values(*counts, page.counts) ||
         !page.blocksFit(fileSize_)) {
         return std::nullopt;
     }
@@ -296,14 +234,15 @@ void TifFile::noteValues(const DirEntry& entry, uint32_t page, uint16_t under) {
 }
 
 // The strips or tiles of a page that is copied unchanged, as far as its tables can be read.
-void TifFile::notePageData(uint32_t page, const DirectoryTags& tags, uint16_t under) {
+void TifFile::notePageData(TiffDirectory& directory, uint32_t page, const DirectoryTags& tags,
+                           uint16_t under) {
     const std::optional<DirEntry>& offsets =
         tags.tileOffsets ? tags.tileOffsets : tags.stripOffsets;
     const std::optional<DirEntry>& counts =
         tags.tileByteCounts ? tags.tileByteCounts : tags.stripByteCounts;
     std::vector<uint32_t> at;
     std::vector<uint32_t> sizes;
-    if (offsets && counts && readEntryValues(*offsets, at) && readEntryValues(*counts, sizes)) {
+    if (offsets && counts && directory.values(*offsets, at) && directory.values(*counts, sizes)) {
         for (size_t b = 0; b < std::min(at.size(), sizes.size()); ++b) {
             keptParts_.push_back(
                 {at[b], uint64_t{at[b]} + sizes[b], FilePart::Kind::PageData, page, 0, under});

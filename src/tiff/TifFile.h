@@ -17,6 +17,7 @@
 #include "tiff/InputFile.h"
 #include "tiff/OutputFile.h"
 #include "tiff/ReducedPages.h"
+#include "tiff/TiffDirectory.h"
 
 // The input TIFF as this program understands it (little-endian, one directory, uncompressed
 // 24-bit RGB in strips) and the output written from it. Its construction holds the dialogue,
@@ -124,7 +125,6 @@ class TifFile {
     [[noreturn]] void refuse(ImageKind kind, std::vector<std::string> lines = {});
     ImageKind foreignKind(bool bigEndian, bool bigTiff);
     void checkRequiredTags() const;
-    bool readEntryValues(const DirEntry& entry, std::vector<uint32_t>& values);
     std::vector<uint32_t> readEntryArray(const char* name, const DirEntry& entry);
     void checkStripLayout();
     // Strip numbers are counted in int32_t, as the job counts them, and are never negative.
@@ -145,23 +145,15 @@ class TifFile {
     void copyInput(uint64_t from, uint64_t to);
 
     void readFurtherPages();
-    struct PointedDirectory {
-        uint64_t at{};
-        uint32_t page{};
-        uint16_t under{};
-    };
-    void readPointedDirectories(std::vector<PointedDirectory>& pending,
-                                std::vector<uint64_t>& seen);
+    void takeDirectory(TiffDirectory& directory, const WalkedDirectory& walked);
     void noteSubIfdPage(uint32_t page, const DirectoryTags& tags);
-    void notePointed(const DirectoryTags& tags, uint32_t page,
-                     std::vector<PointedDirectory>& pending);
-    bool readPageTags(uint64_t at, uint32_t page, uint16_t under, DirectoryTags& tags,
-                      uint32_t& next);
-    void takePage(uint32_t page, const DirectoryTags& tags);
-    bool pageHoldsRgb(const DirectoryTags& tags);
-    std::optional<ReducedPage> rebuildablePage(uint32_t number, const DirectoryTags& tags);
+    void takePage(TiffDirectory& directory, uint32_t page, const DirectoryTags& tags);
+    bool pageHoldsRgb(TiffDirectory& directory, const DirectoryTags& tags);
+    std::optional<ReducedPage> rebuildablePage(TiffDirectory& directory, uint32_t number,
+                                               const DirectoryTags& tags);
     void noteValues(const DirEntry& entry, uint32_t page, uint16_t under);
-    void notePageData(uint32_t page, const DirectoryTags& tags, uint16_t under);
+    void notePageData(TiffDirectory& directory, uint32_t page, const DirectoryTags& tags,
+                      uint16_t under);
     void copyUnchanged(const ReducedPage& page);
     FilePart rewrittenPart(size_t k) const;
     std::optional<std::pair<FilePart, FilePart>> firstOverlap();
