@@ -4,7 +4,6 @@
 #include <cmath>
 #include <string>
 
-#include "platform/Narrow.h"
 #include "platform/Platform.h"
 #include "tiff/TifFile.h"
 #include "tiff/TiffDirectory.h"
@@ -25,13 +24,6 @@
 // their sizes count.
 
 namespace {
-
-// The most pages of the chain that are taken for reduced-resolution ones: GDAL writes a few
-// dozen at most. Those after them are copied unchanged as further images.
-constexpr uint32_t kMostPages = 1 + 64;
-constexpr uint64_t kHeaderSize = 8;
-constexpr uint32_t kReducedImage = 1;  // NewSubfileType bits
-constexpr uint32_t kTransparencyMask = 4;
 
 // The pixel of a source `from` pixels wide that pixel i of a level `to` pixels wide takes.
 // The half is added in double arithmetic, as GDAL adds it, not rounded exactly (lround):
@@ -108,12 +100,9 @@ uint64_t overviewLevel(PageSize page, PageSize full) {
 // take up; the pages after the first are sorted into those rebuilt and those copied
 // unchanged, as any further image is.
 void TifFile::readFurtherPages() {
-    keptParts_.assign(1, FilePart{0, kHeaderSize, FilePart::Kind::Header});
     openInput();
     TiffDirectory directory(input, fileSize_, false, false);
-    const bool complete = directory.walk(
-        idf_offset, true,
-        [this, &directory](const WalkedDirectory& found) { takeDirectory(directory, found); });
+    const bool complete = plan_.read(directory, idf_offset, fileSize_);
     checkInputIntact();
     input.close();
     if (!complete) {
@@ -121,141 +110,11 @@ void TifFile::readFurtherPages() {
              std::to_string(fileSize_) +
              " bytes can hold apart, so what the output keeps cannot all be checked");
     }
-    if (otherPages_) {
+    if (plan_.others()) {
         console_.warningLine(
             "The file holds further images after this one; only this one is filtered, and the "
             "others are copied unchanged");
     }
-}
-
-// A directory, its values and, for a page, its image data stay where they stand, but for the
-// pages that are rebuilt. A page whose directory is cut short ends the chain.
-void TifFile::takeDirectory(TiffDirectory& directory, const WalkedDirectory& walked) {
-    if (!walked.whole) {
-        otherPages_ = otherPages_ || walked.under == 0;
-        return;
-    }
-    keptParts_.push_back({walked.at, walked.at + walked.size, FilePart::Kind::Directory,
-                          walked.page, 0, walked.under});
-    DirectoryTags tags;
-    for (const TiffEntry& entry : walked.entries) {
-        const DirEntry classic = TiffDirectory::classicEntry(entry);
-        tags.take(classic);
-        noteValues(classic, walked.page, walked.under);
-    }
-    if (walked.under == tag::SubIfds) {
-        notePageData(directory, walked.page, tags, walked.under);
-        noteSubIfdPage(walked.page, tags);
-    } else if (walked.under == 0 && walked.page > 1) {
-        takePage(directory, walked.page, tags);
-    }
-}
-
-// The reduced-resolution pages under the filtered image's SubIFDs are not rebuilt, but their
-// levels are named in the command that rebuilds them.
-void TifFile::noteSubIfdPage(uint32_t page, const DirectoryTags& tags) {
-    const uint32_t subfileType = valueOr(tags.subfileType, 0);
-    const PageSize size{valueOr(tags.imageWidth, 0), valueOr(tags.imageLength, 0)};
-    if (page == 1 && (subfileType & kReducedImage) != 0 && (subfileType & kTransparencyMask) == 0 &&
-        size.width > 0 && size.length > 0) {
-        subIfdSizes_.push_back(size);
-    }
-}
-
-void TifFile::takePage(TiffDirectory& directory, uint32_t page, const DirectoryTags& tags) {
-    const uint32_t subfileType = valueOr(tags.subfileType, 0);
-    if ((subfileType & kReducedImage) == 0 || (subfileType & kTransparencyMask) != 0 ||
-        page > kMostPages) {
-        otherPages_ = true;
-        notePageData(directory, page, tags, 0);
-        return;
-    }
-    const PageSize size{valueOr(tags.imageWidth, 0), valueOr(tags.imageLength, 0)};
-    if (size.width > 0 && size.length > 0) {
-        reducedSizes_.push_back(size);
-    }
-    if (std::optional<ReducedPage> candidate = rebuildablePage(directory, page, tags)) {
-        reducedPages_.push_back(std::move(*candidate));
-    } else {
-        stalePages_ = true;
-        notePageData(directory, page, tags, 0);
-    }
-}
-
-// A missing tag takes TIFF's default.
-bool TifFile::pageHoldsRgb(TiffDirectory& directory, const DirectoryTags& tags) {
-    std::vector<uint32_t> bits;
-    std::vector<uint32_t> formats{ImageKind::kUnsigned};
-    return tags.bitsPerSample && directory.values(*tags.bitsPerSample, bits) && bits.size() == 3 &&
-           firstOtherThan(bits, 8) == 8 &&
-           (!tags.sampleFormat || directory.values(*tags.sampleFormat, formats)) &&
-           firstOtherThan(formats, ImageKind::kUnsigned) == ImageKind::kUnsigned &&
-           valueOr(tags.compression, ImageKind::kUncompressed) == ImageKind::kUncompressed &&
-           valueOr(tags.samplesPerPixel, 1) == 3 &&
-           valueOr(tags.photometric, 0) == ImageKind::kRgb &&
-           valueOr(tags.planarConfiguration, 1) == 1;
-}
-
-std::optional<ReducedPage> TifFile::rebuildablePage(TiffDirectory& directory, uint32_t number,
-                                                    const DirectoryTags& tags) {
-    const bool tiled = tags.tileOffsets.has_value();
-    const std::optional<DirEntry>& offsets = tiled ? tags.tileOffsets : tags.stripOffsets;
-    const std::optional<DirEntry>& counts =
-        tags.tileByteCounts ? tags.tileByteCounts : tags.stripByteCounts;
-    ReducedPage page;
-    page.page = number;
-    page.width = valueOr(tags.imageWidth, 0);
-    page.length = valueOr(tags.imageLength, 0);
-    if (!pageHoldsRgb(directory, tags) || page.width == 0 || page.length == 0 || !offsets ||
-        !counts) {
-        return std::nullopt;
-    }
-    page.blockWidth = tiled ? valueOr(tags.tileWidth, 0) : page.width;
-    page.blockLength = tiled ? valueOr(tags.tileLength, 0)
-                             : std::min(valueOr(tags.rowsPerStrip, UINT32_MAX), page.length);
-    if (page.blockWidth == 0 || page.blockLength == 0) {
-        return std::nullopt;
-    }
-    const uint64_t blocks = page.blocksAcross() * page.blocksDown();
-    if (offsets->count() != blocks || counts->count() != blocks ||
-        !directory.values(*offsets, page.offsets) || !directory.values(*counts, page.counts) ||
-        !page.blocksFit(fileSize_)) {
-        return std::nullopt;
-    }
-    return page;
-}
-
-void TifFile::noteValues(const DirEntry& entry, uint32_t page, uint16_t under) {
-    const uint64_t size = uint64_t{fieldTypeSize(entry.type())} * entry.count();
-    if (size > 4) {
-        keptParts_.push_back({entry.value(), entry.value() + size, FilePart::Kind::Values, page,
-                              entry.tag(), under});
-    }
-}
-
-// The strips or tiles of a page that is copied unchanged, as far as its tables can be read.
-void TifFile::notePageData(TiffDirectory& directory, uint32_t page, const DirectoryTags& tags,
-                           uint16_t under) {
-    const std::optional<DirEntry>& offsets =
-        tags.tileOffsets ? tags.tileOffsets : tags.stripOffsets;
-    const std::optional<DirEntry>& counts =
-        tags.tileByteCounts ? tags.tileByteCounts : tags.stripByteCounts;
-    std::vector<uint32_t> at;
-    std::vector<uint32_t> sizes;
-    if (offsets && counts && directory.values(*offsets, at) && directory.values(*counts, sizes)) {
-        for (size_t b = 0; b < std::min(at.size(), sizes.size()); ++b) {
-            keptParts_.push_back(
-                {at[b], uint64_t{at[b]} + sizes[b], FilePart::Kind::PageData, page, 0, under});
-        }
-    }
-}
-
-void TifFile::copyUnchanged(const ReducedPage& page) {
-    for (size_t b = 0; b < page.offsets.size(); ++b) {
-        keptParts_.push_back({page.offsets[b], uint64_t{page.offsets[b]} + page.counts[b],
-                              FilePart::Kind::PageData, page.page});
-    }
-    stalePages_ = true;
 }
 
 // The strips of the first image in file order, then the blocks of the rebuilt pages, which
@@ -266,15 +125,13 @@ FilePart TifFile::rewrittenPart(size_t k) const {
         return {stripOffset(strip), uint64_t{stripOffset(strip)} + stripByteCount(strip),
                 FilePart::Kind::Strip, 1, static_cast<uint32_t>(strip)};
     }
-    const ReducedBlock& block = reducedBlocks_[k - fileOrder_.size()];
+    const ReducedBlock& block = plan_.blocks()[k - fileOrder_.size()];
     return {block.offset, block.offset + block.count, FilePart::Kind::Block,
-            reducedPages_[block.page].page};
+            plan_.pages()[block.page].page};
 }
 
 std::optional<std::pair<FilePart, FilePart>> TifFile::firstOverlap() {
-    std::stable_sort(keptParts_.begin(), keptParts_.end(),
-                     [](const FilePart& a, const FilePart& b) { return a.begin < b.begin; });
-    return ::firstOverlap(keptParts_, fileOrder_.size() + reducedBlocks_.size(),
+    return ::firstOverlap(plan_.kept(), fileOrder_.size() + plan_.blocks().size(),
                           [this](size_t k) { return rewrittenPart(k); });
 }
 
@@ -286,39 +143,16 @@ void TifFile::settleReducedPages() {
     const uint64_t stripsEnd = fileOrder_.empty() ? fileSize_
                                                   : uint64_t{stripOffset(fileOrder_.back())} +
                                                         stripByteCount(fileOrder_.back());
-    std::vector<ReducedPage> kept;
-    for (ReducedPage& page : reducedPages_) {
-        if (ImageLength > 0 && std::all_of(page.offsets.begin(), page.offsets.end(),
-                                           [stripsEnd](uint32_t at) { return at >= stripsEnd; })) {
-            kept.push_back(std::move(page));
-        } else {
-            copyUnchanged(page);
-        }
-    }
-    reducedPages_ = std::move(kept);
-    reducedBlocks_.clear();
-    for (uint32_t p = 0; p < reducedPages_.size(); ++p) {
-        for (uint32_t b = 0; b < reducedPages_[p].offsets.size(); ++b) {
-            reducedBlocks_.push_back(
-                {reducedPages_[p].offsets[b], reducedPages_[p].counts[b], p, b});
-        }
-    }
-    std::sort(reducedBlocks_.begin(), reducedBlocks_.end(),
-              [](const ReducedBlock& a, const ReducedBlock& b) { return a.offset < b.offset; });
+    plan_.keepAfter(stripsEnd, ImageLength > 0);
     std::optional<std::pair<FilePart, FilePart>> overlap = firstOverlap();
     if (overlap && overlap->first.kind == FilePart::Kind::Block) {
-        std::for_each(reducedPages_.begin(), reducedPages_.end(),
-                      [this](const ReducedPage& page) { copyUnchanged(page); });
-        reducedPages_.clear();
-        reducedBlocks_.clear();
+        plan_.copyAllUnchanged();
         overlap = firstOverlap();
     }
     if (overlap) {
         refuseOverlap(overlap->first, overlap->second);
     }
-    for (ReducedPage& page : reducedPages_) {
-        page.sampleFrom(reducedSizes_, {ImageWidth, ImageLength});
-    }
+    plan_.sampleFrom({ImageWidth, ImageLength});
     reportReducedPages();
     reportExternalOverviews();
 }
@@ -358,13 +192,11 @@ std::string TifFile::overviewLevels(const std::vector<PageSize>& pages) const {
 // The command names every level of the file, so that gdaladdo samples each page from the
 // same one before it as the rebuilt pages were.
 void TifFile::reportReducedPages() {
-    std::vector<PageSize> levelSizes = reducedSizes_;
-    levelSizes.insert(levelSizes.end(), subIfdSizes_.begin(), subIfdSizes_.end());
-    for (const ReducedPage& page : reducedPages_) {
+    for (const ReducedPage& page : plan_.pages()) {
         console_.line("The reduced-resolution page of " + std::to_string(page.width) + " x " +
                       std::to_string(page.length) + " pixels is rebuilt from the filtered image");
     }
-    if (stalePages_ || tags_.subIfds) {
+    if (plan_.stale() || tags_.subIfds) {
         console_.warningLine(
             std::string("The file's reduced-resolution pages") +
             (tags_.subIfds ? " (some under SubIFDs)" : "") +
@@ -372,14 +204,14 @@ void TifFile::reportReducedPages() {
             "copied unchanged and still show the old colours; rebuild them from the "
             "output with:");
         console_.warningLine("  gdaladdo -r nearest " + platform::shellWord(output.name) +
-                             overviewLevels(levelSizes));
+                             overviewLevels(plan_.levelSizes()));
     }
 }
 
 // Each rebuilt block takes its pixels from the filtered raster; bytes of the block that
 // hold no page pixel (the padding of edge tiles) are copied as they are.
 void TifFile::writeReducedBlock(const ReducedBlock& block, const uint32_t* const* rows) {
-    const ReducedPage& page = reducedPages_[block.page];
+    const ReducedPage& page = plan_.pages()[block.page];
     const uint64_t x0 = block.index % page.blocksAcross() * page.blockWidth;
     const uint64_t y0 = block.index / page.blocksAcross() * page.blockLength;
     const uint64_t inside = std::min<uint64_t>(page.blockWidth, page.width - x0);

@@ -16,8 +16,7 @@
 #include "tiff/ImageKind.h"
 #include "tiff/InputFile.h"
 #include "tiff/OutputFile.h"
-#include "tiff/ReducedPages.h"
-#include "tiff/TiffDirectory.h"
+#include "tiff/ReducedPagePlan.h"
 
 // The input TIFF as this program understands it (little-endian, one directory, uncompressed
 // 24-bit RGB in strips) and the output written from it. Its construction holds the dialogue,
@@ -145,16 +144,6 @@ class TifFile {
     void copyInput(uint64_t from, uint64_t to);
 
     void readFurtherPages();
-    void takeDirectory(TiffDirectory& directory, const WalkedDirectory& walked);
-    void noteSubIfdPage(uint32_t page, const DirectoryTags& tags);
-    void takePage(TiffDirectory& directory, uint32_t page, const DirectoryTags& tags);
-    bool pageHoldsRgb(TiffDirectory& directory, const DirectoryTags& tags);
-    std::optional<ReducedPage> rebuildablePage(TiffDirectory& directory, uint32_t number,
-                                               const DirectoryTags& tags);
-    void noteValues(const DirEntry& entry, uint32_t page, uint16_t under);
-    void notePageData(TiffDirectory& directory, uint32_t page, const DirectoryTags& tags,
-                      uint16_t under);
-    void copyUnchanged(const ReducedPage& page);
     FilePart rewrittenPart(size_t k) const;
     std::optional<std::pair<FilePart, FilePart>> firstOverlap();
     void settleReducedPages();
@@ -170,18 +159,8 @@ class TifFile {
     uint64_t fileSize_{};
     // The first directory's entries, by tag.
     DirectoryTags tags_;
-    // Further pages: the reduced-resolution ones rebuilt, in file order of their blocks; the
-    // sizes of every reduced-resolution page; whether any of them is copied unchanged, and
-    // whether any other kind of page follows.
-    std::vector<ReducedPage> reducedPages_;
-    std::vector<ReducedBlock> reducedBlocks_;
-    std::vector<PageSize> reducedSizes_;
-    // The sizes of the reduced-resolution pages under the first image's SubIFDs.
-    std::vector<PageSize> subIfdSizes_;
-    bool stalePages_ = false;
-    bool otherPages_ = false;
-    // The parts of the file that the output keeps where they stand.
-    std::vector<FilePart> keptParts_;
+    // The further pages and the parts of the file that the output keeps where they stand.
+    ReducedPagePlan plan_;
     std::vector<int32_t> fileOrder_;
     uint64_t copied_{};
 };
