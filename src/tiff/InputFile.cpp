@@ -71,6 +71,7 @@ uint8_t InputFile::refill() {
     if (!failed_ && file_) {
         bufferStart_ += end_;
         end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_.get());
+        bytesRead_ += end_;
         next_ = 0;
         if (end_ > next_) {
             return buffer_[next_++];

@@ -13,13 +13,16 @@ constexpr uint64_t kMostEntries = 0xFFFF;
 constexpr uint32_t kUnsigned = 1;
 constexpr uint32_t kSigned = 2;
 constexpr uint32_t kFloat = 3;
-// What a read at another place of the file may cost: a refill of the input's buffer.
-constexpr uint64_t kVisitCost = uint64_t{64} << 10;
-// A walk reads at most this much and kReadsPerByte times the file's size: thousands of
-// directories and their tables in any file, more in a larger one, but never the same bytes
-// over and over.
-constexpr uint64_t kFixedCost = uint64_t{256} << 20;
+// A walk reads from the file and parses at most this much and kReadsPerByte times the
+// file's size: thousands of directories and their tables in any file, more in a larger one,
+// but never the same bytes over and over.
+constexpr uint64_t kFixedCost = uint64_t{64} << 20;
 constexpr uint64_t kReadsPerByte = 8;
+// Directories that do not share bytes hold at most as many entries as the file has bytes,
+// and there are at most as many of them as there is room for empty ones (6 bytes each).
+constexpr uint64_t kSpareEntryBytes = uint64_t{64} << 10;
+constexpr uint64_t kSpareDirectories = 64;
+constexpr uint64_t kSmallestDirectory = 6;
 
 // The field types: bytes per element, and how an element reads as a number, in SampleFormat's
 // terms (0 for the types that hold no single number: text, bytes of no meaning, fractions).
@@ -72,7 +75,8 @@ TiffDirectory::TiffDirectory(InputFile& input, uint64_t fileSize, bool bigEndian
       wordSize_(bigTiff ? 8 : 4),
       countSize_(bigTiff ? 8 : 2),
       entrySize_(bigTiff ? 20 : 12),
-      mostCost_(kFixedCost + kReadsPerByte * fileSize) {}
+      mostCost_(kFixedCost + kReadsPerByte * fileSize),
+      readBefore_(input.bytesRead()) {}
 
 uint64_t TiffDirectory::firstDirectory() {
     input_.seek(wordSize_ == 8 ? 8 : 4);
@@ -102,7 +106,8 @@ std::vector<TiffEntry> TiffDirectory::readEntries(uint64_t at, uint64_t& next) {
     const uint64_t count = number(countSize_);
     const uint64_t room = (fileSize_ - at - countSize_) / entrySize_;
     entries.resize(std::min({count, room, kMostEntries}));
-    cost_ += entries.size() * entrySize_;
+    parsed_ += entries.size() * entrySize_;
+    entryBytes_ += entries.size() * entrySize_;
     for (TiffEntry& entry : entries) {
         entry.tag = static_cast<uint16_t>(number(2));
         entry.type = static_cast<uint16_t>(number(2));
@@ -122,6 +127,7 @@ std::vector<TiffEntry> TiffDirectory::readEntries(uint64_t at, uint64_t& next) {
 bool TiffDirectory::walk(uint64_t first, bool sideDirectories, const Visitor& visitor) {
     uint64_t next = first;
     for (uint32_t page = 1; next != 0 && visited_.insert(next).second; ++page) {
+        queued_.insert(next);
         if (!affordable(0) || !visit({next, page, 0}, next, visitor)) {
             break;
         }
@@ -142,7 +148,6 @@ bool TiffDirectory::visit(const Pending& directory, uint64_t& next, const Visito
     if (directory.at > fileSize_ || fileSize_ - directory.at < countSize_) {
         return false;
     }
-    cost_ += kVisitCost;
     WalkedDirectory walked;
     walked.at = directory.at;
     walked.page = directory.page;
@@ -159,7 +164,6 @@ bool TiffDirectory::visit(const Pending& directory, uint64_t& next, const Visito
 
 void TiffDirectory::queue(const Pending& directory) {
     if (directory.at != 0 && queued_.insert(directory.at).second) {
-        cost_ += kVisitCost;
         pending_.push_back(directory);
     }
 }
@@ -171,7 +175,7 @@ void TiffDirectory::queuePointed(const WalkedDirectory& directory) {
         }
         // More positions than could be visited would leave some unread.
         if (!affordable(entry.count)) {
-            cost_ = mostCost_ + 1;
+            exhausted_ = true;
             return;
         }
         for (uint64_t at : elements(entry, 0, entry.count)) {
@@ -180,9 +184,13 @@ void TiffDirectory::queuePointed(const WalkedDirectory& directory) {
     }
 }
 
-// Whether the walk may still read visits more directories or tables at other places.
-bool TiffDirectory::affordable(uint64_t visits) const {
-    return cost_ <= mostCost_ && (mostCost_ - cost_) / kVisitCost >= visits;
+// Whether the walk may still take directories more directories: those that do not share
+// bytes fit in the file, and reading them stays within a few times its size.
+bool TiffDirectory::affordable(uint64_t directories) {
+    const uint64_t cost = input_.bytesRead() - readBefore_ + parsed_;
+    exhausted_ = exhausted_ || cost > mostCost_ || entryBytes_ > fileSize_ + kSpareEntryBytes ||
+                 queued_.size() + directories > fileSize_ / kSmallestDirectory + kSpareDirectories;
+    return !exhausted_;
 }
 
 std::vector<uint64_t> TiffDirectory::elements(const TiffEntry& entry, uint64_t first,
@@ -204,7 +212,7 @@ std::vector<uint64_t> TiffDirectory::elements(const TiffEntry& entry, uint64_t f
         return found;
     }
     input_.seek(at + first * size);
-    cost_ += kVisitCost + count * size;
+    parsed_ += count * size;
     found.resize(count);
     for (uint64_t& element : found) {
         element = number(size);

@@ -86,7 +86,7 @@ class TiffDirectory {
     bool visit(const Pending& directory, uint64_t& next, const Visitor& visitor);
     void queue(const Pending& directory);
     void queuePointed(const WalkedDirectory& directory);
-    bool affordable(uint64_t visits) const;
+    bool affordable(uint64_t directories);
 
     InputFile& input_;
     uint64_t fileSize_;
@@ -94,10 +94,14 @@ class TiffDirectory {
     unsigned wordSize_;
     unsigned countSize_;
     uint64_t entrySize_;
-    // The bytes read so far, each read at another place of the file counted as a refill of
-    // the input's buffer, against the most that a walk reads.
-    uint64_t cost_{};
+    // What the walk has read and parsed, against the most it reads; the entries parsed, and
+    // whether it has had to end with directories left unread.
     uint64_t mostCost_;
+    uint64_t readBefore_;
+    uint64_t parsed_{};
+    uint64_t entryBytes_{};
+    bool exhausted_ = false;
+    // The directories read, and every one met so far, read or waiting.
     std::unordered_set<uint64_t> visited_;
     std::unordered_set<uint64_t> queued_;
     std::vector<Pending> pending_;
