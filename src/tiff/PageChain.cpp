@@ -9,13 +9,10 @@ namespace {
 constexpr uint64_t kReducedImage = 1;  // NewSubfileType bits
 constexpr uint64_t kTransparencyMask = 4;
 
-// The single SHORT, LONG or LONG8 of an entry; 0 for another type or count.
+// The single unsigned integer of an entry; 0 for another type or count.
 uint64_t single(TiffDirectory& directory, const TiffEntry& entry) {
-    if (entry.count != 1 || (entry.type != 3 && entry.type != 4 && entry.type != 16)) {
-        return 0;
-    }
-    const std::vector<uint64_t> value = directory.elements(entry, 0, 1);
-    return value.empty() ? 0 : value.front();
+    const std::vector<uint64_t> value = directory.integers(entry, 1);
+    return entry.count == 1 && !value.empty() ? value.front() : 0;
 }
 
 // Adds the page of a directory of the chain, as far as the file holds its entries.

@@ -44,12 +44,6 @@ uint32_t numberFormat(uint16_t type) {
     return type < kFieldTypes.size() ? kFieldTypes[type].format : 0;
 }
 
-// Whether an entry of this type can hold the positions of directories: an unsigned integer
-// wider than a byte.
-bool holdsPositions(uint16_t type) {
-    return numberFormat(type) == kUnsigned && fieldTypeSize(type) > 1;
-}
-
 }  // namespace
 
 unsigned fieldTypeSize(uint16_t type) {
@@ -170,7 +164,7 @@ void TiffDirectory::queue(const Pending& directory) {
 
 void TiffDirectory::queuePointed(const WalkedDirectory& directory) {
     for (const TiffEntry& entry : directory.entries) {
-        if (!tag::pointsToDirectories(entry.tag) || !holdsPositions(entry.type)) {
+        if (!tag::pointsToDirectories(entry.tag)) {
             continue;
         }
         // More positions than could be visited would leave some unread.
@@ -178,7 +172,7 @@ void TiffDirectory::queuePointed(const WalkedDirectory& directory) {
             exhausted_ = true;
             return;
         }
-        for (uint64_t at : elements(entry, 0, entry.count)) {
+        for (uint64_t at : integers(entry, entry.count)) {
             queue({at, directory.page, entry.tag});
         }
     }
@@ -218,6 +212,13 @@ std::vector<uint64_t> TiffDirectory::elements(const TiffEntry& entry, uint64_t f
         element = number(size);
     }
     return found;
+}
+
+std::vector<uint64_t> TiffDirectory::integers(const TiffEntry& entry, uint64_t most) {
+    if (numberFormat(entry.type) != kUnsigned || fieldTypeSize(entry.type) < 2) {
+        return {};
+    }
+    return elements(entry, 0, std::min(entry.count, most));
 }
 
 bool TiffDirectory::values(const DirEntry& entry, std::vector<uint32_t>& found) {

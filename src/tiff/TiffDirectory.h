@@ -62,6 +62,9 @@ class TiffDirectory {
     // Elements [first, first + count) of an entry's values as unsigned numbers of their size,
     // or none where the type has no size or they do not all lie inside the file.
     std::vector<uint64_t> elements(const TiffEntry& entry, uint64_t first, uint64_t count);
+    // At most the first most values of an entry of unsigned integers wider than a byte (SHORT,
+    // LONG, LONG8 and the directory positions IFD and IFD8); none for another type.
+    std::vector<uint64_t> integers(const TiffEntry& entry, uint64_t most);
     // The values of a SHORT or LONG entry of a little-endian classic TIFF; false for another
     // type or values outside the file.
     bool values(const DirEntry& entry, std::vector<uint32_t>& found);
