@@ -190,28 +190,36 @@ bool TiffDirectory::affordable(uint64_t directories) {
 std::vector<uint64_t> TiffDirectory::elements(const TiffEntry& entry, uint64_t first,
                                               uint64_t count) {
     std::vector<uint64_t> found;
+    readElements(entry, first, count, found);
+    return found;
+}
+
+template <class Element>
+bool TiffDirectory::readElements(const TiffEntry& entry, uint64_t first, uint64_t count,
+                                 std::vector<Element>& found) {
+    found.clear();
     const unsigned size = fieldTypeSize(entry.type);
     if (size == 0 || first > entry.count || entry.count - first < count) {
-        return found;
+        return false;
     }
     if (entry.count <= wordSize_ / size) {
         for (uint64_t i = first; i < first + count; ++i) {
-            found.push_back(decode(entry.field.data() + i * size, size));
+            found.push_back(static_cast<Element>(decode(entry.field.data() + i * size, size)));
         }
-        return found;
+        return true;
     }
     // Divided rather than multiplied: a count from the file times the size may pass 64 bits.
     const uint64_t at = decode(entry.field.data(), wordSize_);
     if (at > fileSize_ || (fileSize_ - at) / size < first + count) {
-        return found;
+        return false;
     }
     input_.seek(at + first * size);
     parsed_ += count * size;
     found.resize(count);
-    for (uint64_t& element : found) {
-        element = number(size);
+    for (Element& element : found) {
+        element = static_cast<Element>(number(size));
     }
-    return found;
+    return true;
 }
 
 std::vector<uint64_t> TiffDirectory::integers(const TiffEntry& entry, uint64_t most) {
@@ -222,17 +230,10 @@ std::vector<uint64_t> TiffDirectory::integers(const TiffEntry& entry, uint64_t m
 }
 
 bool TiffDirectory::values(const DirEntry& entry, std::vector<uint32_t>& found) {
-    found.clear();
-    if (entry.elementSize() == 0) {
-        return false;
-    }
     TiffEntry whole{entry.tag(), entry.type(), entry.count(), {}};
     std::copy_n(entry.bytes.begin() + 8, 4, whole.field.begin());
-    const std::vector<uint64_t> raw = elements(whole, 0, whole.count);
-    found.resize(raw.size());
-    std::transform(raw.begin(), raw.end(), found.begin(),
-                   [](uint64_t value) { return static_cast<uint32_t>(value); });
-    return raw.size() == whole.count;
+    found.clear();
+    return entry.elementSize() != 0 && readElements(whole, 0, whole.count, found);
 }
 
 std::vector<double> TiffDirectory::numbers(const TiffEntry& entry, uint64_t most) {

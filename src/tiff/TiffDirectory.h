@@ -86,6 +86,9 @@ class TiffDirectory {
         uint16_t under{};
     };
     uint64_t number(unsigned size);
+    template <class Element>
+    bool readElements(const TiffEntry& entry, uint64_t first, uint64_t count,
+                      std::vector<Element>& found);
     bool visit(const Pending& directory, uint64_t& next, const Visitor& visitor);
     void queue(const Pending& directory);
     void queuePointed(const WalkedDirectory& directory);
