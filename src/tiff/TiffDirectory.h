@@ -55,8 +55,9 @@ class TiffDirectory {
     // Visits each directory of the file once: the chain from first in its order, then, with
     // sideDirectories, those its entries point to (SubIFDs, Exif, GPS, Interoperability),
     // those they point to in turn, and their chains. Directories that share bytes can make a
-    // small file name more of them than can be read in time: the walk reads at most a few
-    // times the file's size, and is false where it ends there, with directories left unread.
+    // small file name more of them than can be read in time: the walk reads and parses at
+    // most a few times the file's size, takes no more directories and entries than fit in the
+    // file without sharing bytes, and is false where it ends there, with some left unread.
     using Visitor = std::function<void(const WalkedDirectory&)>;
     bool walk(uint64_t first, bool sideDirectories, const Visitor& visitor);
     // Elements [first, first + count) of an entry's values as unsigned numbers of their size,
