@@ -125,37 +125,6 @@ TEST(ProgramRun, APageCopiedUnchangedStaysInTheChainAndIsNeverOverwritten) {
         << run.report;
 }
 
-// An overview file beside the input, big-endian here, is named in a warning with the levels
-// of its pages: the level that makes a page's size, or for a size no level makes (11 x 6,
-// rounded down) the nearest ratio, as GDAL guesses it; a transparency mask is no level.
-TEST(ProgramRun, AnOverviewFileBesideTheInputIsNamedWithItsLevels) {
-    const fs::path folder = scratch("overview_file");
-    writeBytes(folder / "sheet.tif", readBytes(fixture("pillow.tif")));
-    Bytes overviews = {'M', 'M', 0, 42, 0, 0, 0, 8};
-    auto append = [&overviews](uint32_t value, int size) {
-        for (int i = size; i-- > 0;) {
-            overviews.push_back(static_cast<uint8_t>(value >> 8 * i));
-        }
-    };
-    for (const auto& [subfileType, width, length, next] :
-         {std::array<uint32_t, 4>{1, 17, 10, 50}, {5, 9, 5, 92}, {1, 5, 3, 134}, {1, 11, 6, 0}}) {
-        append(3, 2);
-        for (const auto& [tag, type, value] : {std::array<uint32_t, 3>{254, 4, subfileType},
-                                               {256, 3, width << 16},
-                                               {257, 3, length << 16}}) {
-            append(tag, 2), append(type, 2), append(1, 4), append(value, 4);
-        }
-        append(next, 4);
-    }
-    writeBytes(folder / "sheet.tif.ovr", overviews);
-    FileRun run = runFile(folder / "sheet.tif", "4\n");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_NE(run.report.find("overviews lie in sheet.tif.ovr, which is not copied: the output has "
-                              "none; build them with:\n  gdaladdo -r nearest output.tif 2 3 7\n"),
-              std::string::npos)
-        << run.report;
-}
-
 // A reduced page in two strips after pillow.tif, its arrays out of line above 64 KiB: pixel
 // i of the output's page is the filtered image's floor(0.5 + i * 33 / 17) across and
 // floor(0.5 + i * 19 / 10) down, as gdaladdo samples it; a mask's page is left alone.

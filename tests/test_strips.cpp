@@ -58,35 +58,6 @@ TEST(Strips, TheCensusOfStripsStoredInReverse) {
     EXPECT_EQ(counts[0], counts[1]);
 }
 
-// A strip over anything else the output keeps (another page's data, a further directory's
-// values, any tag's values) ends the run before a byte is written, naming what it overlaps.
-// tiffcp_two_images.tif: the first image's one strip is entered at 2970 (offset) and 3018
-// (count); the second page's strip is at 3144, its directory at 5026, its BitsPerSample at
-// 5164.
-TEST(Strips, AStripOverWhatTheOutputKeepsEndsTheRun) {
-    const struct {
-        uint32_t offset;
-        uint32_t count;
-        std::string overlaps;
-    } cases[] = {
-        {3144, 480, "image data of page 2 (bytes 3144 to 5024)"},
-        {5164, 6, "values of tag 258 in the directory of page 2 (bytes 5164 to 5169)"},
-        {3082, 14, "values of tag 318 in the first directory (bytes 3080 to 3095)"},
-    };
-    for (const auto& [offset, count, overlaps] : cases) {
-        Bytes tiff = readBytes(fixture("tiffcp_two_images.tif"));
-        put(tiff, 2970, offset);
-        put(tiff, 3018, count);
-        FileRun run = runOnBytes(tiff, "4\n");
-        EXPECT_EQ(expectSound(run, {}), 1);
-        EXPECT_NE(run.report.find("Strip 0 (bytes " + std::to_string(offset) + " to " +
-                                  std::to_string(offset + count - 1) + ") overlaps the " +
-                                  overlaps + "\n"),
-                  std::string::npos)
-            << run.report;
-    }
-}
-
 // Rows no strip fills are whitened once the strips are read, yet must reach the clean-up
 // as white paper: a dot on the last filled row vanishes, where over any other colour it
 // would grow into a black square.

@@ -30,10 +30,6 @@ class DirEntry {
 
     // Bytes per element of a strip array, or 0 for a field type that cannot hold one.
     uint32_t elementSize() const;
-    // Whether count elements of this entry's type fit in the 4-byte value field itself.
-    bool valuesInline() const;
-    // Element i of an array held in the value field.
-    uint32_t inlineElement(uint32_t i) const;
 
   private:
     uint16_t read16(size_t at) const {

@@ -1,15 +1,18 @@
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <string>
 #include <string_view>
 
 #include "dialogue/RunEnded.h"
+#include "platform/Narrow.h"
 #include "tiff/TifFile.h"
+#include "tiff/TiffDirectory.h"
 
 namespace {
 
 constexpr std::array<uint8_t, 4> kLittleEndianMagic = {0x49, 0x49, 0x2A, 0x00};
 constexpr uint64_t kHeaderSize = 8;
-constexpr uint64_t kEntrySize = 12;
 
 // What the report shows of an entry, and keeps in the member it names.
 enum class Field { value, count, type };
@@ -89,33 +92,29 @@ void TifFile::readDirectory() {
         fail("The directory position " + std::to_string(idf_offset) +
              " lies past the end of the file (" + std::to_string(input.size()) + " bytes)");
     }
-    input.skip(idf_offset);
     readDirEntries();
     checkInputIntact();
     input.close();
 }
 
+// The entries are read as the file holds them, each kept as its 12 bytes.
 void TifFile::readDirEntries() {
-    uint8_t low = readByte();
-    uint8_t high = readByte();
-    NumDirEntries = static_cast<int32_t>(littleEndian16(low, high));
+    TiffDirectory directory(input, input.size(), false, false);
+    NumDirEntries = narrow<int32_t>(directory.entryCount(idf_offset));
     console_.print(hexLine(" NumDirEntries in hex is:  ", static_cast<uint32_t>(NumDirEntries)));
     console_.endLine();
     if (NumDirEntries > kMostDirEntries) {
         console_.line("tag counter array limits exceeded");
     }
-    if (uint64_t{idf_offset} + 2 + kEntrySize * static_cast<uint64_t>(NumDirEntries) >
-        input.size()) {
+    uint64_t next = 0;
+    const std::vector<TiffEntry> entries = directory.readEntries(idf_offset, next);
+    if (entries.size() < static_cast<size_t>(NumDirEntries)) {
         fail("The file ends inside the directory of " + std::to_string(NumDirEntries) +
              " entries at position " + std::to_string(idf_offset));
     }
-    int32_t kept = std::min(NumDirEntries, kMostDirEntries);
-    DirEntries.resize(static_cast<size_t>(kept));
-    for (DirEntry& entry : DirEntries) {
-        for (uint8_t& byte : entry.bytes) {
-            byte = readByte();
-        }
-    }
+    DirEntries.resize(static_cast<size_t>(std::min(NumDirEntries, kMostDirEntries)));
+    std::transform(entries.begin(), entries.begin() + std::ssize(DirEntries), DirEntries.begin(),
+                   TiffDirectory::classicEntry);
 }
 
 // One walk over the entries: each is kept under its tag for the checks that follow, and

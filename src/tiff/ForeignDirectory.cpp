@@ -13,13 +13,11 @@ namespace {
 // BitsPerSample and SampleFormat are told by their first few values.
 constexpr uint64_t kMostValues = 16;
 
-// The first values of an entry of SHORT, LONG or LONG8 values, as the kind takes them.
+// The first values of an entry of unsigned integers, as the kind takes them.
 std::vector<uint32_t> foreignValues(TiffDirectory& directory, const TiffEntry& entry) {
     std::vector<uint32_t> values;
-    if (entry.type == 3 || entry.type == 4 || entry.type == 16) {
-        for (uint64_t value : directory.elements(entry, 0, std::min(entry.count, kMostValues))) {
-            values.push_back(static_cast<uint32_t>(value));
-        }
+    for (uint64_t value : directory.integers(entry, kMostValues)) {
+        values.push_back(static_cast<uint32_t>(value));
     }
     return values;
 }

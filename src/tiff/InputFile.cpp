@@ -1,7 +1,6 @@
 #include "tiff/InputFile.h"
 
 #include <algorithm>
-#include <utility>
 
 #include "dialogue/FileNamePrompts.h"
 #include "platform/Platform.h"
@@ -39,7 +38,7 @@ void InputFile::rewind() {
 }
 
 void InputFile::close() {
-    next_ = end_ = lead_ = 0;
+    next_ = end_ = 0;
     bufferStart_ = 0;
     unpositioned_ = false;
     failed_ = true;
@@ -52,18 +51,11 @@ bool InputFile::unchanged() const {
 void InputFile::seek(uint64_t offset) {
     if (offset >= bufferStart_ && offset <= bufferStart_ + end_) {
         next_ = static_cast<size_t>(offset - bufferStart_);
-        lead_ = 0;
         return;
     }
     // The file itself is moved only when a read needs bytes from there: writing the output
-    // moves past every strip, mostly without reading anything in between. A step back to just
-    // before the buffer, as strips stored in reverse order take, reads the window that ends
-    // where the buffer began, so that every byte is read once whatever the strips' order.
-    const uint64_t start = offset < bufferStart_ && bufferStart_ - offset < buffer_.size()
-                               ? bufferStart_ - std::min<uint64_t>(bufferStart_, buffer_.size())
-                               : offset;
-    bufferStart_ = start;
-    lead_ = static_cast<size_t>(offset - start);
+    // moves past every strip, mostly without reading anything in between.
+    bufferStart_ = offset;
     next_ = end_ = 0;
     unpositioned_ = true;
     if (!file_) {
@@ -79,7 +71,8 @@ uint8_t InputFile::refill() {
     if (!failed_ && file_) {
         bufferStart_ += end_;
         end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_.get());
-        next_ = std::exchange(lead_, 0);
+        bytesRead_ += end_;
+        next_ = 0;
         if (end_ > next_) {
             return buffer_[next_++];
         }

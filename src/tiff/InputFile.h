@@ -47,7 +47,10 @@ class InputFile {
     }
     void skip(uint64_t count) { seek(position() + count); }
     void seek(uint64_t offset);
-    uint64_t position() const { return bufferStart_ + next_ + lead_; }
+    uint64_t position() const { return bufferStart_ + next_; }
+    // How many bytes have been read from the file since it was held, for a reader that must
+    // keep its work within a bound.
+    uint64_t bytesRead() const { return bytesRead_; }
 
     // The bytes already buffered from the current position on (refilling an empty buffer),
     // for bulk work; advance() then moves past the ones used.
@@ -63,9 +66,8 @@ class InputFile {
     size_t next_{};
     size_t end_{};
     uint64_t bufferStart_{};
-    // How far into the next refill's bytes the position lies.
-    size_t lead_{};
     uint64_t size_{};
+    uint64_t bytesRead_{};
     // Set when a seek has left the file behind bufferStart_.
     bool unpositioned_ = false;
     bool failed_ = true;

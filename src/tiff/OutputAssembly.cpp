@@ -42,7 +42,7 @@ void TifFile::copyTail(const uint32_t* const* rows) {
     openOutput();
     // Without a filter the raster is the input's, and the pages stay as the file has them.
     const bool filtered = settingsCopy.option >= 1 && settingsCopy.option <= 4;
-    for (const ReducedBlock& block : filtered ? reducedBlocks_ : std::vector<ReducedBlock>{}) {
+    for (const ReducedBlock& block : filtered ? plan_.blocks() : std::vector<ReducedBlock>{}) {
         copyInput(copied_, block.offset);
         writeReducedBlock(block, rows);
     }

@@ -1,95 +1,58 @@
 #include "tiff/PageChain.h"
 
-#include <algorithm>
-
 #include "tiff/DirectoryTags.h"
 #include "tiff/InputFile.h"
 #include "tiff/TiffDirectory.h"
 
 namespace {
 
-constexpr uint32_t kMostDirectories = 64;
 constexpr uint64_t kReducedImage = 1;  // NewSubfileType bits
 constexpr uint64_t kTransparencyMask = 4;
 
-// Nothing in the file is trusted: every position is checked against the file's size before
-// it is read, the walk stops at a directory it has seen, and what cannot be read ends the
-// list.
-class PageWalk {
-  public:
-    explicit PageWalk(InputFile& file) : file_(file) {}
+// The single unsigned integer of an entry; 0 for another type or count.
+uint64_t single(TiffDirectory& directory, const TiffEntry& entry) {
+    const std::vector<uint64_t> value = directory.integers(entry, 1);
+    return entry.count == 1 && !value.empty() ? value.front() : 0;
+}
 
-    std::vector<ChainPage> pages() {
-        file_.rewind();
-        std::vector<ChainPage> sizes;
-        const uint8_t order = file_.readByte();
-        bigEndian_ = order == 'M';
-        if (file_.size() < 16 || order != file_.readByte() || (order != 'I' && order != 'M')) {
-            return sizes;
-        }
-        const uint64_t version = number(2);
-        if (version != 42 && version != 43) {
-            return sizes;
-        }
-        TiffDirectory directory(file_, file_.size(), bigEndian_, version == 43);
-        std::vector<uint64_t> seen;
-        uint64_t at = directory.firstDirectory();
-        while (at != 0 && seen.size() < kMostDirectories &&
-               std::find(seen.begin(), seen.end(), at) == seen.end()) {
-            seen.push_back(at);
-            at = addPage(directory, at, sizes);
-        }
-        return sizes;
+// Adds the page of a directory of the chain, as far as the file holds its entries.
+void addPage(TiffDirectory& directory, const WalkedDirectory& walked,
+             std::vector<ChainPage>& pages) {
+    uint64_t subfileType = 0;
+    uint64_t width = 0;
+    uint64_t length = 0;
+    for (const TiffEntry& entry : walked.entries) {
+        const uint64_t field = single(directory, entry);
+        subfileType = entry.tag == tag::NewSubfileType ? field : subfileType;
+        width = entry.tag == tag::ImageWidth ? field : width;
+        length = entry.tag == tag::ImageLength ? field : length;
     }
-
-  private:
-    // Reads the directory at at, adds its page, and gives the position of the next one (0
-    // for none, or where the file ends first).
-    static uint64_t addPage(TiffDirectory& directory, uint64_t at, std::vector<ChainPage>& sizes) {
-        uint64_t next = 0;
-        uint64_t subfileType = 0;
-        uint64_t width = 0;
-        uint64_t length = 0;
-        for (const TiffEntry& entry : directory.readEntries(at, next)) {
-            const uint64_t field = single(directory, entry);
-            subfileType = entry.tag == tag::NewSubfileType ? field : subfileType;
-            width = entry.tag == tag::ImageWidth ? field : width;
-            length = entry.tag == tag::ImageLength ? field : length;
-        }
-        if ((subfileType & kTransparencyMask) == 0 && width > 0 && width <= UINT32_MAX &&
-            length > 0 && length <= UINT32_MAX) {
-            sizes.push_back({{static_cast<uint32_t>(width), static_cast<uint32_t>(length)},
-                             (subfileType & kReducedImage) != 0});
-        }
-        return next;
+    if ((subfileType & kTransparencyMask) == 0 && width > 0 && width <= UINT32_MAX && length > 0 &&
+        length <= UINT32_MAX) {
+        pages.push_back({{static_cast<uint32_t>(width), static_cast<uint32_t>(length)},
+                         (subfileType & kReducedImage) != 0});
     }
-
-    // The single SHORT, LONG or LONG8 of an entry; 0 for another type or count.
-    static uint64_t single(TiffDirectory& directory, const TiffEntry& entry) {
-        if (entry.count != 1 || (entry.type != 3 && entry.type != 4 && entry.type != 16)) {
-            return 0;
-        }
-        const std::vector<uint64_t> value = directory.elements(entry, 0, 1);
-        return value.empty() ? 0 : value.front();
-    }
-
-    uint64_t number(unsigned size) {
-        uint64_t result = 0;
-        for (unsigned i = 0; i < size; ++i) {
-            const uint64_t byte = file_.readByte();
-            result = bigEndian_ ? result << 8 | byte : result | byte << (8 * i);
-        }
-        return result;
-    }
-
-    InputFile& file_;
-    bool bigEndian_ = false;
-};
+}
 
 }  // namespace
 
+// Nothing in the file is trusted: the header must name a byte order and a version, and the
+// walk checks every position.
 std::vector<ChainPage> readPageChain(InputFile& file) {
-    std::vector<ChainPage> pages = PageWalk(file).pages();
+    std::vector<ChainPage> pages;
+    file.rewind();
+    const uint8_t order = file.readByte();
+    const uint8_t sameOrder = file.readByte();
+    const uint8_t low = file.readByte();
+    const uint8_t high = file.readByte();
+    const bool bigEndian = order == 'M';
+    const uint32_t version = bigEndian ? littleEndian16(high, low) : littleEndian16(low, high);
+    if (file.size() >= 16 && order == sameOrder && (bigEndian || order == 'I') &&
+        (version == 42 || version == 43)) {
+        TiffDirectory directory(file, file.size(), bigEndian, version == 43);
+        directory.walk(directory.firstDirectory(), false,
+                       [&](const WalkedDirectory& walked) { addPage(directory, walked, pages); });
+    }
     file.close();
     return pages;
 }

@@ -14,5 +14,5 @@ struct ChainPage {
 };
 
 // Every page of a TIFF of either byte order, classic or BigTIFF, in the order of its chain,
-// but transparency masks and pages without a size; at most 64.
+// but transparency masks and pages without a size.
 std::vector<ChainPage> readPageChain(InputFile& file);

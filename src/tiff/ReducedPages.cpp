@@ -4,7 +4,6 @@
 #include <cmath>
 #include <string>
 
-#include "platform/Narrow.h"
 #include "tiff/TifFile.h"
 #include "tiff/TiffDirectory.h"
 
@@ -24,16 +23,6 @@
 // their sizes count.
 
 namespace {
-
-constexpr uint32_t kMostDirectories = 1 + 64;
-constexpr uint64_t kHeaderSize = 8;
-constexpr uint64_t kEntrySize = 12;
-constexpr uint32_t kReducedImage = 1;  // NewSubfileType bits
-constexpr uint32_t kTransparencyMask = 4;
-// The most directories that the pages point to (SubIFDs, Exif, GPS, Interoperability) that
-// are queued or walked, their chains included: a real file holds a handful.
-constexpr uint32_t kMostPointedDirectories = 256;
-constexpr uint16_t kIfdType = 13;
 
 // The pixel of a source `from` pixels wide that pixel i of a level `to` pixels wide takes.
 // The half is added in double arithmetic, as GDAL adds it, not rounded exactly (lround):
@@ -59,19 +48,6 @@ std::vector<uint32_t> sampled(const std::vector<PageSize>& path, uint32_t PageSi
 
 uint64_t ceilDiv(uint64_t a, uint64_t b) {
     return (a + b - 1) / b;
-}
-
-// An entry of directory positions read as LONGs, as an IFD entry (type 13) holds them, and
-// no more of them than are ever walked.
-DirEntry asPositions(DirEntry entry) {
-    if (entry.type() == kIfdType) {
-        entry.bytes[2] = DirEntry::kLong;
-    }
-    const uint32_t count = std::min(entry.count(), kMostPointedDirectories);
-    for (size_t b = 0; b < 4; ++b) {
-        entry.bytes[4 + b] = static_cast<uint8_t>(count >> (8 * b));
-    }
-    return entry;
 }
 
 }  // namespace
@@ -119,203 +95,25 @@ uint64_t overviewLevel(PageSize page, PageSize full) {
                                          : (uint64_t{full.length} + page.length / 2) / page.length;
 }
 
-// Every directory of the file's chain, the first image's included, for the parts of the
-// file they take up; the pages after the first are sorted into those rebuilt and those
-// copied unchanged, as any further image is.
+// Every directory of the file, the first image's included, for the parts of the file they
+// take up; the pages after the first are sorted into those rebuilt and those copied
+// unchanged, as any further image is.
 void TifFile::readFurtherPages() {
-    keptParts_.assign(1, FilePart{0, kHeaderSize, FilePart::Kind::Header});
-    std::vector<uint64_t> seen;
-    std::vector<PointedDirectory> pointed;
-    uint64_t next = idf_offset;
     openInput();
-    for (uint32_t page = 1; next != 0 && next + 2 <= fileSize_ && page <= kMostDirectories &&
-                            std::find(seen.begin(), seen.end(), next) == seen.end();
-         ++page) {
-        seen.push_back(next);
-        DirectoryTags tags;
-        uint32_t following = 0;
-        if (!readPageTags(next, page, 0, tags, following)) {
-            otherPages_ = true;
-            break;
-        }
-        notePointed(tags, page, pointed);
-        if (page > 1) {
-            takePage(page, tags);
-        }
-        next = following;
-    }
-    readPointedDirectories(pointed, seen);
+    TiffDirectory directory(input, fileSize_, false, false);
+    const bool complete = plan_.read(directory, idf_offset, fileSize_);
     checkInputIntact();
     input.close();
-    if (otherPages_) {
+    if (!complete) {
+        fail("The file's directories name more directories and tables than its " +
+             std::to_string(fileSize_) +
+             " bytes can hold apart, so what the output keeps cannot all be checked");
+    }
+    if (plan_.others()) {
         console_.warningLine(
             "The file holds further images after this one; only this one is filtered, and the "
             "others are copied unchanged");
     }
-}
-
-// The directories the pages point to, those they point to in turn, and their chains: they
-// and their values stay where they stand, as do the pixels of SubIFD pages, which are
-// copied unchanged.
-void TifFile::readPointedDirectories(std::vector<PointedDirectory>& pending,
-                                     std::vector<uint64_t>& seen) {
-    const size_t most = seen.size() + kMostPointedDirectories;
-    while (!pending.empty() && seen.size() < most) {
-        const PointedDirectory directory = pending.back();
-        pending.pop_back();
-        if (directory.at == 0 || directory.at + 2 > fileSize_ ||
-            std::find(seen.begin(), seen.end(), directory.at) != seen.end()) {
-            continue;
-        }
-        seen.push_back(directory.at);
-        DirectoryTags tags;
-        uint32_t following = 0;
-        if (!readPageTags(directory.at, directory.page, directory.under, tags, following)) {
-            continue;
-        }
-        if (directory.under == tag::SubIfds) {
-            notePageData(directory.page, tags, directory.under);
-            noteSubIfdPage(directory.page, tags);
-        }
-        notePointed(tags, directory.page, pending);
-        pending.push_back({following, directory.page, directory.under});
-    }
-}
-
-// The reduced-resolution pages under the filtered image's SubIFDs are not rebuilt, but their
-// levels are named in the command that rebuilds them.
-void TifFile::noteSubIfdPage(uint32_t page, const DirectoryTags& tags) {
-    const uint32_t subfileType = valueOr(tags.subfileType, 0);
-    const PageSize size{valueOr(tags.imageWidth, 0), valueOr(tags.imageLength, 0)};
-    if (page == 1 && (subfileType & kReducedImage) != 0 && (subfileType & kTransparencyMask) == 0 &&
-        size.width > 0 && size.length > 0) {
-        subIfdSizes_.push_back(size);
-    }
-}
-
-void TifFile::notePointed(const DirectoryTags& tags, uint32_t page,
-                          std::vector<PointedDirectory>& pending) {
-    for (const DirEntry& entry : tags.pointers) {
-        std::vector<uint32_t> positions;
-        if (readEntryValues(asPositions(entry), positions)) {
-            for (size_t k = 0; k < positions.size() && pending.size() < kMostPointedDirectories;
-                 ++k) {
-                pending.push_back({positions[k], page, entry.tag()});
-            }
-        }
-    }
-}
-
-bool TifFile::readPageTags(uint64_t at, uint32_t page, uint16_t under, DirectoryTags& tags,
-                           uint32_t& next) {
-    TiffDirectory directory(input, fileSize_, false, false);
-    uint64_t following = 0;
-    const std::vector<TiffEntry> entries = directory.readEntries(at, following);
-    const uint64_t count = entries.size();
-    if (count < directory.entryCount(at)) {
-        return false;
-    }
-    keptParts_.push_back(
-        {at, at + 2 + count * kEntrySize + 4, FilePart::Kind::Directory, page, 0, under});
-    for (const TiffEntry& entry : entries) {
-        const DirEntry classic = TiffDirectory::classicEntry(entry);
-        tags.take(classic);
-        noteValues(classic, page, under);
-    }
-    next = narrow<uint32_t>(following);
-    return true;
-}
-
-void TifFile::takePage(uint32_t page, const DirectoryTags& tags) {
-    const uint32_t subfileType = valueOr(tags.subfileType, 0);
-    if ((subfileType & kReducedImage) == 0 || (subfileType & kTransparencyMask) != 0) {
-        otherPages_ = true;
-        notePageData(page, tags, 0);
-        return;
-    }
-    const PageSize size{valueOr(tags.imageWidth, 0), valueOr(tags.imageLength, 0)};
-    if (size.width > 0 && size.length > 0) {
-        reducedSizes_.push_back(size);
-    }
-    if (std::optional<ReducedPage> candidate = rebuildablePage(page, tags)) {
-        reducedPages_.push_back(std::move(*candidate));
-    } else {
-        stalePages_ = true;
-        notePageData(page, tags, 0);
-    }
-}
-
-// A missing tag takes TIFF's default.
-bool TifFile::pageHoldsRgb(const DirectoryTags& tags) {
-    std::vector<uint32_t> bits;
-    std::vector<uint32_t> formats{ImageKind::kUnsigned};
-    return tags.bitsPerSample && readEntryValues(*tags.bitsPerSample, bits) && bits.size() == 3 &&
-           firstOtherThan(bits, 8) == 8 &&
-           (!tags.sampleFormat || readEntryValues(*tags.sampleFormat, formats)) &&
-           firstOtherThan(formats, ImageKind::kUnsigned) == ImageKind::kUnsigned &&
-           valueOr(tags.compression, ImageKind::kUncompressed) == ImageKind::kUncompressed &&
-           valueOr(tags.samplesPerPixel, 1) == 3 &&
-           valueOr(tags.photometric, 0) == ImageKind::kRgb &&
-           valueOr(tags.planarConfiguration, 1) == 1;
-}
-
-std::optional<ReducedPage> TifFile::rebuildablePage(uint32_t number, const DirectoryTags& tags) {
-    const bool tiled = tags.tileOffsets.has_value();
-    const std::optional<DirEntry>& offsets = tiled ? tags.tileOffsets : tags.stripOffsets;
-    const std::optional<DirEntry>& counts =
-        tags.tileByteCounts ? tags.tileByteCounts : tags.stripByteCounts;
-    ReducedPage page;
-    page.page = number;
-    page.width = valueOr(tags.imageWidth, 0);
-    page.length = valueOr(tags.imageLength, 0);
-    if (!pageHoldsRgb(tags) || page.width == 0 || page.length == 0 || !offsets || !counts) {
-        return std::nullopt;
-    }
-    page.blockWidth = tiled ? valueOr(tags.tileWidth, 0) : page.width;
-    page.blockLength = tiled ? valueOr(tags.tileLength, 0)
-                             : std::min(valueOr(tags.rowsPerStrip, UINT32_MAX), page.length);
-    if (page.blockWidth == 0 || page.blockLength == 0) {
-        return std::nullopt;
-    }
-    const uint64_t blocks = page.blocksAcross() * page.blocksDown();
-    if (offsets->count() != blocks || counts->count() != blocks ||
-        !readEntryValues(*offsets, page.offsets) || !readEntryValues(*counts, page.counts) ||
-        !page.blocksFit(fileSize_)) {
-        return std::nullopt;
-    }
-    return page;
-}
-
-void TifFile::noteValues(const DirEntry& entry, uint32_t page, uint16_t under) {
-    const uint64_t size = uint64_t{fieldTypeSize(entry.type())} * entry.count();
-    if (size > 4) {
-        keptParts_.push_back({entry.value(), entry.value() + size, FilePart::Kind::Values, page,
-                              entry.tag(), under});
-    }
-}
-
-// The strips or tiles of a page that is copied unchanged, as far as its tables can be read.
-void TifFile::notePageData(uint32_t page, const DirectoryTags& tags, uint16_t under) {
-    const std::optional<DirEntry>& offsets =
-        tags.tileOffsets ? tags.tileOffsets : tags.stripOffsets;
-    const std::optional<DirEntry>& counts =
-        tags.tileByteCounts ? tags.tileByteCounts : tags.stripByteCounts;
-    std::vector<uint32_t> at;
-    std::vector<uint32_t> sizes;
-    if (offsets && counts && readEntryValues(*offsets, at) && readEntryValues(*counts, sizes)) {
-        for (size_t b = 0; b < std::min(at.size(), sizes.size()); ++b) {
-            keptParts_.push_back(
-                {at[b], uint64_t{at[b]} + sizes[b], FilePart::Kind::PageData, page, 0, under});
-        }
-    }
-}
-
-void TifFile::copyUnchanged(const ReducedPage& page) {
-    for (size_t b = 0; b < page.offsets.size(); ++b) {
-        keptParts_.push_back({page.offsets[b], uint64_t{page.offsets[b]} + page.counts[b],
-                              FilePart::Kind::PageData, page.page});
-    }
-    stalePages_ = true;
 }
 
 // The strips of the first image in file order, then the blocks of the rebuilt pages, which
@@ -326,15 +124,13 @@ FilePart TifFile::rewrittenPart(size_t k) const {
         return {stripOffset(strip), uint64_t{stripOffset(strip)} + stripByteCount(strip),
                 FilePart::Kind::Strip, 1, static_cast<uint32_t>(strip)};
     }
-    const ReducedBlock& block = reducedBlocks_[k - fileOrder_.size()];
+    const ReducedBlock& block = plan_.blocks()[k - fileOrder_.size()];
     return {block.offset, block.offset + block.count, FilePart::Kind::Block,
-            reducedPages_[block.page].page};
+            plan_.pages()[block.page].page};
 }
 
 std::optional<std::pair<FilePart, FilePart>> TifFile::firstOverlap() {
-    std::stable_sort(keptParts_.begin(), keptParts_.end(),
-                     [](const FilePart& a, const FilePart& b) { return a.begin < b.begin; });
-    return ::firstOverlap(keptParts_, fileOrder_.size() + reducedBlocks_.size(),
+    return ::firstOverlap(plan_.kept(), fileOrder_.size() + plan_.blocks().size(),
                           [this](size_t k) { return rewrittenPart(k); });
 }
 
@@ -346,39 +142,16 @@ void TifFile::settleReducedPages() {
     const uint64_t stripsEnd = fileOrder_.empty() ? fileSize_
                                                   : uint64_t{stripOffset(fileOrder_.back())} +
                                                         stripByteCount(fileOrder_.back());
-    std::vector<ReducedPage> kept;
-    for (ReducedPage& page : reducedPages_) {
-        if (ImageLength > 0 && std::all_of(page.offsets.begin(), page.offsets.end(),
-                                           [stripsEnd](uint32_t at) { return at >= stripsEnd; })) {
-            kept.push_back(std::move(page));
-        } else {
-            copyUnchanged(page);
-        }
-    }
-    reducedPages_ = std::move(kept);
-    reducedBlocks_.clear();
-    for (uint32_t p = 0; p < reducedPages_.size(); ++p) {
-        for (uint32_t b = 0; b < reducedPages_[p].offsets.size(); ++b) {
-            reducedBlocks_.push_back(
-                {reducedPages_[p].offsets[b], reducedPages_[p].counts[b], p, b});
-        }
-    }
-    std::sort(reducedBlocks_.begin(), reducedBlocks_.end(),
-              [](const ReducedBlock& a, const ReducedBlock& b) { return a.offset < b.offset; });
+    plan_.keepAfter(stripsEnd, ImageLength > 0);
     std::optional<std::pair<FilePart, FilePart>> overlap = firstOverlap();
     if (overlap && overlap->first.kind == FilePart::Kind::Block) {
-        std::for_each(reducedPages_.begin(), reducedPages_.end(),
-                      [this](const ReducedPage& page) { copyUnchanged(page); });
-        reducedPages_.clear();
-        reducedBlocks_.clear();
+        plan_.copyAllUnchanged();
         overlap = firstOverlap();
     }
     if (overlap) {
         refuseOverlap(overlap->first, overlap->second);
     }
-    for (ReducedPage& page : reducedPages_) {
-        page.sampleFrom(reducedSizes_, {ImageWidth, ImageLength});
-    }
+    plan_.sampleFrom({ImageWidth, ImageLength});
     reportReducedPages();
     reportExternalOverviews();
 }
@@ -409,21 +182,19 @@ std::vector<uint64_t> TifFile::overviewLevels(const std::vector<PageSize>& pages
 // The pages left to rebuild are given with every level of the file, so that they are
 // sampled each from the same page before it as the rebuilt pages were.
 void TifFile::reportReducedPages() {
-    std::vector<PageSize> levelSizes = reducedSizes_;
-    levelSizes.insert(levelSizes.end(), subIfdSizes_.begin(), subIfdSizes_.end());
-    for (const ReducedPage& page : reducedPages_) {
+    for (const ReducedPage& page : plan_.pages()) {
         console_.line("The reduced-resolution page of " + std::to_string(page.width) + " x " +
                       std::to_string(page.length) + " pixels is rebuilt from the filtered image");
     }
-    toRebuild_.copied = stalePages_ || tags_.subIfds;
+    toRebuild_.copied = plan_.stale() || tags_.subIfds;
     toRebuild_.underSubIfds = tags_.subIfds;
-    toRebuild_.levels = overviewLevels(levelSizes);
+    toRebuild_.levels = overviewLevels(plan_.levelSizes());
 }
 
 // Each rebuilt block takes its pixels from the filtered raster; bytes of the block that
 // hold no page pixel (the padding of edge tiles) are copied as they are.
 void TifFile::writeReducedBlock(const ReducedBlock& block, const uint32_t* const* rows) {
-    const ReducedPage& page = reducedPages_[block.page];
+    const ReducedPage& page = plan_.pages()[block.page];
     const uint64_t x0 = block.index % page.blocksAcross() * page.blockWidth;
     const uint64_t y0 = block.index / page.blocksAcross() * page.blockLength;
     const uint64_t inside = std::min<uint64_t>(page.blockWidth, page.width - x0);

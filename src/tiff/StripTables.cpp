@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <array>
 #include <limits>
 #include <string>
 
@@ -46,33 +45,6 @@ void TifFile::readStripByteCounts() {
     settleReducedPages();
 }
 
-// The one way to an entry's values: in the entry itself when they fit there, else at the
-// position it gives, checked against the file's size before anything is read. False for a
-// type other than SHORT and LONG, or values outside the file. The input is open.
-bool TifFile::readEntryValues(const DirEntry& entry, std::vector<uint32_t>& values) {
-    const uint32_t size = entry.elementSize();
-    values.clear();
-    if (size == 0 || (!entry.valuesInline() &&
-                      uint64_t{entry.value()} + uint64_t{entry.count()} * size > fileSize_)) {
-        return false;
-    }
-    for (uint32_t i = 0; entry.valuesInline() && i < entry.count(); ++i) {
-        values.push_back(entry.inlineElement(i));
-    }
-    if (!entry.valuesInline()) {
-        input.seek(entry.value());
-        values.resize(entry.count());
-        for (uint32_t& value : values) {
-            std::array<uint32_t, 4> b{};
-            for (uint32_t k = 0; k < size; ++k) {
-                b[k] = readByte();
-            }
-            value = littleEndian32(b[0], b[1], b[2], b[3]);
-        }
-    }
-    return true;
-}
-
 // The values of an entry the image cannot be read without; what keeps them from being read
 // ends the run.
 std::vector<uint32_t> TifFile::readEntryArray(const char* name, const DirEntry& entry) {
@@ -82,8 +54,9 @@ std::vector<uint32_t> TifFile::readEntryArray(const char* name, const DirEntry& 
              "; only SHORT (3) and LONG (4) arrays can be read");
     }
     openInput();
+    TiffDirectory directory(input, fileSize_, false, false);
     std::vector<uint32_t> table;
-    if (entry.count() > std::numeric_limits<int32_t>::max() || !readEntryValues(entry, table)) {
+    if (entry.count() > std::numeric_limits<int32_t>::max() || !directory.values(entry, table)) {
         fail(std::string("The ") + name + " array of " + std::to_string(entry.count()) +
              " entries at position " + std::to_string(entry.value()) +
              " runs past the end of the file (" + std::to_string(fileSize_) + " bytes)");

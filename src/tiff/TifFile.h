@@ -17,7 +17,7 @@
 #include "tiff/InputFile.h"
 #include "tiff/OutputFile.h"
 #include "tiff/OverviewsToRebuild.h"
-#include "tiff/ReducedPages.h"
+#include "tiff/ReducedPagePlan.h"
 
 // The input TIFF as this program understands it (little-endian, one directory, uncompressed
 // 24-bit RGB in strips) and the output written from it. Its construction holds the dialogue,
@@ -132,7 +132,6 @@ class TifFile {
     [[noreturn]] void refuse(ImageKind kind, std::vector<std::string> lines = {});
     ImageKind foreignKind(bool bigEndian, bool bigTiff);
     void checkRequiredTags() const;
-    bool readEntryValues(const DirEntry& entry, std::vector<uint32_t>& values);
     std::vector<uint32_t> readEntryArray(const char* name, const DirEntry& entry);
     void checkStripLayout();
     // Strip numbers are counted in int32_t, as the job counts them, and are never negative.
@@ -153,24 +152,6 @@ class TifFile {
     void copyInput(uint64_t from, uint64_t to);
 
     void readFurtherPages();
-    struct PointedDirectory {
-        uint64_t at{};
-        uint32_t page{};
-        uint16_t under{};
-    };
-    void readPointedDirectories(std::vector<PointedDirectory>& pending,
-                                std::vector<uint64_t>& seen);
-    void noteSubIfdPage(uint32_t page, const DirectoryTags& tags);
-    void notePointed(const DirectoryTags& tags, uint32_t page,
-                     std::vector<PointedDirectory>& pending);
-    bool readPageTags(uint64_t at, uint32_t page, uint16_t under, DirectoryTags& tags,
-                      uint32_t& next);
-    void takePage(uint32_t page, const DirectoryTags& tags);
-    bool pageHoldsRgb(const DirectoryTags& tags);
-    std::optional<ReducedPage> rebuildablePage(uint32_t number, const DirectoryTags& tags);
-    void noteValues(const DirEntry& entry, uint32_t page, uint16_t under);
-    void notePageData(uint32_t page, const DirectoryTags& tags, uint16_t under);
-    void copyUnchanged(const ReducedPage& page);
     FilePart rewrittenPart(size_t k) const;
     std::optional<std::pair<FilePart, FilePart>> firstOverlap();
     void settleReducedPages();
@@ -186,20 +167,10 @@ class TifFile {
     uint64_t fileSize_{};
     // The first directory's entries, by tag.
     DirectoryTags tags_;
-    // Further pages: the reduced-resolution ones rebuilt, in file order of their blocks; the
-    // sizes of every reduced-resolution page; whether any of them is copied unchanged, and
-    // whether any other kind of page follows.
-    std::vector<ReducedPage> reducedPages_;
-    std::vector<ReducedBlock> reducedBlocks_;
-    std::vector<PageSize> reducedSizes_;
-    // The sizes of the reduced-resolution pages under the first image's SubIFDs.
-    std::vector<PageSize> subIfdSizes_;
-    bool stalePages_ = false;
-    bool otherPages_ = false;
+    // The further pages and the parts of the file that the output keeps where they stand.
+    ReducedPagePlan plan_;
     OverviewsToRebuild toRebuild_;
     std::optional<ImageKind> refusedKind_;
-    // The parts of the file that the output keeps where they stand.
-    std::vector<FilePart> keptParts_;
     std::vector<int32_t> fileOrder_;
     uint64_t copied_{};
 };

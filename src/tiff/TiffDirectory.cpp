@@ -3,45 +3,51 @@
 #include <algorithm>
 #include <bit>
 
+#include "tiff/DirectoryTags.h"
 #include "tiff/InputFile.h"
 
 namespace {
 
 // The most a classic TIFF directory holds; a BigTIFF one is read no further.
 constexpr uint64_t kMostEntries = 0xFFFF;
+constexpr uint32_t kUnsigned = 1;
 constexpr uint32_t kSigned = 2;
 constexpr uint32_t kFloat = 3;
+// A walk reads from the file and parses at most this much and kReadsPerByte times the
+// file's size: thousands of directories and their tables in any file, more in a larger one,
+// but never the same bytes over and over.
+constexpr uint64_t kFixedCost = uint64_t{64} << 20;
+constexpr uint64_t kReadsPerByte = 8;
+// Directories that do not share bytes hold at most as many entries as the file has bytes,
+// and there are at most as many of them as there is room for empty ones (6 bytes each).
+constexpr uint64_t kSpareEntryBytes = uint64_t{64} << 10;
+constexpr uint64_t kSpareDirectories = 64;
+constexpr uint64_t kSmallestDirectory = 6;
 
-// How a numeric field type's elements read as numbers, in SampleFormat's terms; 0 for the
-// types that hold no single number (text, bytes of no meaning, fractions).
+// The field types: bytes per element, and how an element reads as a number, in SampleFormat's
+// terms (0 for the types that hold no single number: text, bytes of no meaning, fractions).
+struct FieldType {
+    uint8_t size;
+    uint8_t format;
+};
+constexpr std::array<FieldType, 19> kFieldTypes = {{
+    {0, 0},                                        // none
+    {1, kUnsigned}, {1, 0},       {2, kUnsigned},  // BYTE, ASCII, SHORT
+    {4, kUnsigned}, {8, 0},       {1, kSigned},    // LONG, RATIONAL, SBYTE
+    {1, 0},         {2, kSigned}, {4, kSigned},    // UNDEFINED, SSHORT, SLONG
+    {8, 0},         {4, kFloat},  {8, kFloat},     // SRATIONAL, FLOAT, DOUBLE
+    {4, kUnsigned}, {0, 0},       {0, 0},          // IFD, -, -
+    {8, kUnsigned}, {8, kSigned}, {8, kUnsigned},  // LONG8, SLONG8, IFD8
+}};
+
 uint32_t numberFormat(uint16_t type) {
-    switch (type) {
-        case 1:
-        case 3:
-        case 4:
-        case 13:
-        case 16:
-        case 18:
-            return 1;
-        case 6:
-        case 8:
-        case 9:
-        case 17:
-            return kSigned;
-        case 11:
-        case 12:
-            return kFloat;
-        default:
-            return 0;
-    }
+    return type < kFieldTypes.size() ? kFieldTypes[type].format : 0;
 }
 
 }  // namespace
 
 unsigned fieldTypeSize(uint16_t type) {
-    constexpr std::array<uint8_t, 19> kSizes = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4,
-                                                8, 4, 8, 4, 0, 0, 8, 8, 8};
-    return type < kSizes.size() ? kSizes[type] : 0;
+    return type < kFieldTypes.size() ? kFieldTypes[type].size : 0;
 }
 
 double sampleNumber(uint64_t raw, unsigned size, uint32_t format) {
@@ -62,7 +68,9 @@ TiffDirectory::TiffDirectory(InputFile& input, uint64_t fileSize, bool bigEndian
       bigEndian_(bigEndian),
       wordSize_(bigTiff ? 8 : 4),
       countSize_(bigTiff ? 8 : 2),
-      entrySize_(bigTiff ? 20 : 12) {}
+      entrySize_(bigTiff ? 20 : 12),
+      mostCost_(kFixedCost + kReadsPerByte * fileSize),
+      readBefore_(input.bytesRead()) {}
 
 uint64_t TiffDirectory::firstDirectory() {
     input_.seek(wordSize_ == 8 ? 8 : 4);
@@ -92,6 +100,8 @@ std::vector<TiffEntry> TiffDirectory::readEntries(uint64_t at, uint64_t& next) {
     const uint64_t count = number(countSize_);
     const uint64_t room = (fileSize_ - at - countSize_) / entrySize_;
     entries.resize(std::min({count, room, kMostEntries}));
+    parsed_ += entries.size() * entrySize_;
+    entryBytes_ += entries.size() * entrySize_;
     for (TiffEntry& entry : entries) {
         entry.tag = static_cast<uint16_t>(number(2));
         entry.type = static_cast<uint16_t>(number(2));
@@ -108,30 +118,122 @@ std::vector<TiffEntry> TiffDirectory::readEntries(uint64_t at, uint64_t& next) {
     return entries;
 }
 
+bool TiffDirectory::walk(uint64_t first, bool sideDirectories, const Visitor& visitor) {
+    uint64_t next = first;
+    for (uint32_t page = 1; next != 0 && visited_.insert(next).second; ++page) {
+        queued_.insert(next);
+        if (!affordable(0) || !visit({next, page, 0}, next, visitor)) {
+            break;
+        }
+    }
+    while (sideDirectories && !pending_.empty() && affordable(0)) {
+        const Pending directory = pending_.back();
+        pending_.pop_back();
+        if (visited_.insert(directory.at).second && visit(directory, next, visitor)) {
+            queue({next, directory.page, directory.under});
+        }
+    }
+    return affordable(0);
+}
+
+// Reads the directory, shows it to the visitor, and queues the directories it points to;
+// false where there is none or it is cut short.
+bool TiffDirectory::visit(const Pending& directory, uint64_t& next, const Visitor& visitor) {
+    if (directory.at > fileSize_ || fileSize_ - directory.at < countSize_) {
+        return false;
+    }
+    WalkedDirectory walked;
+    walked.at = directory.at;
+    walked.page = directory.page;
+    walked.under = directory.under;
+    walked.entries = readEntries(directory.at, next);
+    walked.whole = walked.entries.size() == entryCount(directory.at);
+    walked.size = countSize_ + walked.entries.size() * entrySize_ + wordSize_;
+    visitor(walked);
+    if (walked.whole) {
+        queuePointed(walked);
+    }
+    return walked.whole;
+}
+
+void TiffDirectory::queue(const Pending& directory) {
+    if (directory.at != 0 && queued_.insert(directory.at).second) {
+        pending_.push_back(directory);
+    }
+}
+
+void TiffDirectory::queuePointed(const WalkedDirectory& directory) {
+    for (const TiffEntry& entry : directory.entries) {
+        if (!tag::pointsToDirectories(entry.tag)) {
+            continue;
+        }
+        // More positions than could be visited would leave some unread.
+        if (!affordable(entry.count)) {
+            exhausted_ = true;
+            return;
+        }
+        for (uint64_t at : integers(entry, entry.count)) {
+            queue({at, directory.page, entry.tag});
+        }
+    }
+}
+
+// Whether the walk may still take directories more directories: those that do not share
+// bytes fit in the file, and reading them stays within a few times its size.
+bool TiffDirectory::affordable(uint64_t directories) {
+    const uint64_t cost = input_.bytesRead() - readBefore_ + parsed_;
+    exhausted_ = exhausted_ || cost > mostCost_ || entryBytes_ > fileSize_ + kSpareEntryBytes ||
+                 queued_.size() + directories > fileSize_ / kSmallestDirectory + kSpareDirectories;
+    return !exhausted_;
+}
+
 std::vector<uint64_t> TiffDirectory::elements(const TiffEntry& entry, uint64_t first,
                                               uint64_t count) {
     std::vector<uint64_t> found;
+    readElements(entry, first, count, found);
+    return found;
+}
+
+template <class Element>
+bool TiffDirectory::readElements(const TiffEntry& entry, uint64_t first, uint64_t count,
+                                 std::vector<Element>& found) {
+    found.clear();
     const unsigned size = fieldTypeSize(entry.type);
     if (size == 0 || first > entry.count || entry.count - first < count) {
-        return found;
+        return false;
     }
     if (entry.count <= wordSize_ / size) {
         for (uint64_t i = first; i < first + count; ++i) {
-            found.push_back(decode(entry.field.data() + i * size, size));
+            found.push_back(static_cast<Element>(decode(entry.field.data() + i * size, size)));
         }
-        return found;
+        return true;
     }
     // Divided rather than multiplied: a count from the file times the size may pass 64 bits.
     const uint64_t at = decode(entry.field.data(), wordSize_);
     if (at > fileSize_ || (fileSize_ - at) / size < first + count) {
-        return found;
+        return false;
     }
     input_.seek(at + first * size);
+    parsed_ += count * size;
     found.resize(count);
-    for (uint64_t& element : found) {
-        element = number(size);
+    for (Element& element : found) {
+        element = static_cast<Element>(number(size));
     }
-    return found;
+    return true;
+}
+
+std::vector<uint64_t> TiffDirectory::integers(const TiffEntry& entry, uint64_t most) {
+    if (numberFormat(entry.type) != kUnsigned || fieldTypeSize(entry.type) < 2) {
+        return {};
+    }
+    return elements(entry, 0, std::min(entry.count, most));
+}
+
+bool TiffDirectory::values(const DirEntry& entry, std::vector<uint32_t>& found) {
+    TiffEntry whole{entry.tag(), entry.type(), entry.count(), {}};
+    std::copy_n(entry.bytes.begin() + 8, 4, whole.field.begin());
+    found.clear();
+    return entry.elementSize() != 0 && readElements(whole, 0, whole.count, found);
 }
 
 std::vector<double> TiffDirectory::numbers(const TiffEntry& entry, uint64_t most) {
