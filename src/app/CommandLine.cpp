@@ -525,18 +525,20 @@ ReadArguments readArguments(const std::vector<std::string_view>& arguments) {
 
 int answerArguments(const std::vector<std::string_view>& arguments, std::ostream& out,
                     std::ostream& err) {
-    ReadArguments read = readArguments(arguments);
-    switch (read.answer) {
-        case ReadArguments::Answer::Help:
-            out << kUsage << kHelp;
-            return printedWhole(out, err) ? 0 : 1;
-        case ReadArguments::Answer::Version:
-            out << "velstram " << VELSTRAM_VERSION << '\n';
-            return printedWhole(out, err) ? 0 : 1;
-        case ReadArguments::Answer::Misuse:
-            return usageError(err, read.problem);
-        case ReadArguments::Answer::Run:
-            break;
-    }
-    return runForm(read.form, out, err);
+    return guardedCommand(err, [&] {
+        ReadArguments read = readArguments(arguments);
+        switch (read.answer) {
+            case ReadArguments::Answer::Help:
+                out << kUsage << kHelp;
+                return printedWhole(out, err) ? 0 : 1;
+            case ReadArguments::Answer::Version:
+                out << "velstram " << VELSTRAM_VERSION << '\n';
+                return printedWhole(out, err) ? 0 : 1;
+            case ReadArguments::Answer::Misuse:
+                usageError(read.problem);
+            case ReadArguments::Answer::Run:
+                break;
+        }
+        return runForm(read.form, out, err);
+    });
 }
