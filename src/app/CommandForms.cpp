@@ -53,7 +53,7 @@ bool swatchesWanted() {
 
 }  // namespace
 
-void usageError(std::string_view problem) {
+void misuse(std::string_view problem) {
     throw RunEnded{{"velstram: " + std::string(problem), "Try 'velstram --help'."}, 2, false};
 }
 
@@ -68,7 +68,7 @@ int guardedCommand(std::ostream& err, const std::function<int()>& work) {
 int runFilter(const CommandForm& form, std::ostream& out, std::ostream& err) {
     const JobOrder& order = form.order;
     if (platform::sameFile(order.input, order.output)) {
-        usageError("'" + shown(order.output) + "' is the input file itself; name another output");
+        misuse("'" + shown(order.output) + "' is the input file itself; name another output");
     }
     platform::installInterruptHandlers();
     CommandConsole console(form.report && !form.quiet ? &out : nullptr, err, order.input);

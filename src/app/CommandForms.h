@@ -28,7 +28,7 @@ struct CommandForm {
 
 // A misuse of the arguments stops the command before any file is touched: its stop names the
 // problem behind the program's name and points to the help, with status 2.
-[[noreturn]] void usageError(std::string_view problem);
+[[noreturn]] void misuse(std::string_view problem);
 // Runs one command and gives its exit status: that of the work, or of a stop that no file's
 // run took (a misuse), said on err as it is.
 int guardedCommand(std::ostream& err, const std::function<int()>& work);

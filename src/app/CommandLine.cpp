@@ -113,12 +113,6 @@ Exit status:
 constexpr size_t kMostKeptColours = PixelFilter::kKeys;
 constexpr uint32_t kMostShown = uint32_t{1} << 24;
 
-// A misuse refuses the whole command: its stop names the problem, with status 2, and points
-// to the help rather than say "exiting program".
-[[noreturn]] void misuse(std::string problem) {
-    throw RunEnded{{std::move(problem)}, 2, false};
-}
-
 struct Option {
     std::string_view name;  // the long name, without "--"
     char letter;            // the short name, if any
@@ -513,14 +507,7 @@ int runForm(const CommandForm& form, std::ostream& out, std::ostream& err) {
 }  // namespace
 
 ReadArguments readArguments(const std::vector<std::string_view>& arguments) {
-    try {
-        return ArgumentReader(arguments).read();
-    } catch (const RunEnded& stop) {
-        ReadArguments refused;
-        refused.answer = ReadArguments::Answer::Misuse;
-        refused.problem = stop.lines.front();
-        return refused;
-    }
+    return ArgumentReader(arguments).read();
 }
 
 int answerArguments(const std::vector<std::string_view>& arguments, std::ostream& out,
@@ -534,8 +521,6 @@ int answerArguments(const std::vector<std::string_view>& arguments, std::ostream
             case ReadArguments::Answer::Version:
                 out << "velstram " << VELSTRAM_VERSION << '\n';
                 return printedWhole(out, err) ? 0 : 1;
-            case ReadArguments::Answer::Misuse:
-                usageError(read.problem);
             case ReadArguments::Answer::Run:
                 break;
         }
