@@ -72,7 +72,7 @@ Refusal OutputFile::endStage() {
     return file_ != nullptr ? failed_ : RunEnded{};
 }
 
-Attempt<platform::Placement> OutputFile::place() {
+Attempt<platform::Placement> OutputFile::keep() {
     if (Refusal refusal = endStage()) {
         return std::move(*refusal);
     }

@@ -13,7 +13,8 @@ class Console;
 
 // The output image, appended to through a large buffer. It is written into a file of its
 // own and goes to its name only when complete, so a run that does not finish, however it
-// ends, leaves the name as it found it.
+// ends, leaves the name as it found it. It is the one owner of that file: keep() puts it at
+// its name, discard() (or the end of its life) removes it.
 class OutputFile {
   public:
     std::string name;
@@ -36,7 +37,7 @@ class OutputFile {
     // the system's reason for the write that failed.
     Refusal endStage();
     // Puts the complete output at its name; a refusal gives the system's reason.
-    Attempt<platform::Placement> place();
+    Attempt<platform::Placement> keep();
     // Removes what a run that did not finish had written; false when that failed.
     bool discard();
 

@@ -72,7 +72,7 @@ void TifFile::placeOutput() {
     if (!input.unchanged()) {
         fail("The input file " + input.name + " was changed during the run; nothing was written");
     }
-    auto [placement, refusal] = output.place();
+    auto [placement, refusal] = output.keep();
     if (refusal) {
         failOutput("The output could not be put in place as " + output.name, *refusal);
     }
