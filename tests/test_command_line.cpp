@@ -8,7 +8,6 @@
 
 #include "TestSupport.h"
 #include "app/CommandLine.h"
-#include "dialogue/RunEnded.h"
 #include "filters/PixelFilter.h"
 
 using namespace testing_support;
@@ -34,9 +33,8 @@ std::string described(const std::string& line) {
     } catch (const RunEnded& stop) {
         return stop.lines.front();
     }
-    using Answer = ReadArguments::Answer;
-    if (read.answer != Answer::Run) {
-        return read.answer == Answer::Help ? "help" : "version";
+    if (read.answer != ReadArguments::Answer::Run) {
+        return read.answer == ReadArguments::Answer::Help ? "help" : "version";
     }
     const CommandForm& form = read.form;
     const char* kinds[] = {"option ", "colours top ", "check "};
@@ -130,8 +128,7 @@ TEST(CommandLine, ArgumentsAreReadAsGetoptLongReadsThem) {
         {"-k 000000 --fit 3 a b", "velstram: --fit needs --fuzz"},
         {"-k 000000 --fuzz 3 --fit 0 a b",
          "velstram: --fit takes a number of standard deviations above 0 and up to 10, not '0'"},
-        {"-k 000000 --fuzz 3 --fit 10.5 a b",
-         "velstram: --fit takes a number of standard deviations"},
+        {"-k 000000 --fuzz 3 --fit 10.5 a b", "velstram: --fit takes a number of standard"},
         {"--contours a b --keep",
          "velstram: '--keep' needs a value; quote a colour that begins "
          "with #, as in '#c96a2d'"},
