@@ -10,7 +10,6 @@
 
 #include "app/StandardOutput.h"
 #include "dialogue/ColourAnswer.h"
-#include "dialogue/RunEnded.h"
 #include "filters/PixelFilter.h"
 
 namespace {
