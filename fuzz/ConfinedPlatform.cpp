@@ -31,14 +31,14 @@ std::string& outputName() {
 
 }  // namespace
 
-std::FILE* openRegularFile(const std::string& name, std::string& reason) {
+Attempt<std::FILE*> openRegularFile(const std::string& name) {
     struct stat info {};
     std::FILE* file = nullptr;
     if (stat(confined(name).c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
         file = std::fopen(confined(name).c_str(), "rb");
     }
-    reason = file != nullptr ? "" : "No such file";
-    return file;
+    return file != nullptr ? Attempt<std::FILE*>{file}
+                           : Attempt<std::FILE*>(RunEnded{{"No such file"}});
 }
 
 bool isRegularFile(const std::string& name) {
@@ -63,29 +63,30 @@ std::string partName() {
 
 // The output is written beside its confined name and renamed to it when complete; a reserved
 // name is created empty at once.
-Claim claimOutput(const std::string& name, std::string& reason, bool replace, bool reserve) {
+Attempt<Claim> claimOutput(const std::string& name, bool replace, bool reserve) {
     outputName() = confined(name);
-    reason = "cannot be created";
+    const Attempt<Claim> refused(RunEnded{{"cannot be created"}});
     struct stat info {};
     if (stat(outputName().c_str(), &info) != 0) {
-        return !reserve || FileHandle(std::fopen(outputName().c_str(), "ab")) ? Claim::Taken
-                                                                              : Claim::Refused;
+        return !reserve || FileHandle(std::fopen(outputName().c_str(), "ab"))
+                   ? Attempt<Claim>{Claim::Taken}
+                   : refused;
     }
-    return !S_ISREG(info.st_mode)          ? Claim::Refused
-           : info.st_size != 0 && !replace ? Claim::HoldsData
-                                           : Claim::Taken;
+    return !S_ISREG(info.st_mode)          ? refused
+           : info.st_size != 0 && !replace ? Attempt<Claim>{Claim::HoldsData}
+                                           : Attempt<Claim>{Claim::Taken};
 }
 
-std::FILE* createOutput(std::string& reason) {
-    reason = "cannot be created";
-    return std::fopen(partName().c_str(), "wb");
+Attempt<std::FILE*> createOutput() {
+    std::FILE* file = std::fopen(partName().c_str(), "wb");
+    return file != nullptr ? Attempt<std::FILE*>{file}
+                           : Attempt<std::FILE*>(RunEnded{{"cannot be created"}});
 }
 
-Placement placeOutput(std::FILE* output, std::string& reason) {
-    reason = "cannot be renamed";
+Attempt<Placement> placeOutput(std::FILE* output) {
     return std::fclose(output) == 0 && std::rename(partName().c_str(), outputName().c_str()) == 0
-               ? Placement::Placed
-               : Placement::Failed;
+               ? Attempt<Placement>{Placement::Placed}
+               : Attempt<Placement>(RunEnded{{"cannot be renamed"}});
 }
 
 bool abandonOutput(std::FILE* output) {

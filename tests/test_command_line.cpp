@@ -18,24 +18,23 @@ std::string quoted(const fs::path& file) {
     return "'" + typedPath(file) + "' ";
 }
 
-// The arguments split at blanks, '' standing for an empty one.
-ReadArguments read(const std::string& line) {
-    std::vector<std::string> words;
+// What the arguments (split at blanks, '' standing for an empty one) read as, in a few
+// words: the form and option, the top count of the census, the colours, the names, the flags;
+// or the answer, or the first line of a misuse's stop.
+std::string described(const std::string& line) {
+    std::vector<std::string> given;
     std::istringstream in(line);
     for (std::string word; in >> word;) {
-        words.push_back(word == "''" ? "" : word);
+        given.push_back(word == "''" ? "" : word);
     }
-    return readArguments(std::vector<std::string_view>(words.begin(), words.end()));
-}
-
-// What was read, in a few words: the form and option, the top count of the census, the
-// colours, the names, the flags; or the answer, or the problem of a misuse.
-std::string described(const ReadArguments& read) {
-    using Answer = ReadArguments::Answer;
-    if (read.answer != Answer::Run) {
-        return read.answer == Answer::Help      ? "help"
-               : read.answer == Answer::Version ? "version"
-                                                : "usage: " + read.problem;
+    ReadArguments read;
+    try {
+        read = readArguments(std::vector<std::string_view>(given.begin(), given.end()));
+    } catch (const RunEnded& stop) {
+        return stop.lines.front();
+    }
+    if (read.answer != ReadArguments::Answer::Run) {
+        return read.answer == ReadArguments::Answer::Help ? "help" : "version";
     }
     const CommandForm& form = read.form;
     const char* kinds[] = {"option ", "colours top ", "check "};
@@ -80,62 +79,62 @@ TEST(CommandLine, ArgumentsAreReadAsGetoptLongReadsThem) {
         {"--check -q a b c", "check 16: a b c -q"},
         {"a -h --bogus", "help"},
         {"--vers --bogus", "version"},
-        {"--bogus --help", "usage: unknown option '--bogus'"},
-        {"--c a", "usage: option '--c' is ambiguous: --contours, --colours or --check?"},
-        {"--re a b", "usage: option '--re' is ambiguous: --red-cast, --replace or --report?"},
+        {"--bogus --help", "velstram: unknown option '--bogus'"},
+        {"--c a", "velstram: option '--c' is ambiguous: --contours, --colours or --check?"},
+        {"--re a b", "velstram: option '--re' is ambiguous: --red-cast, --replace or --report?"},
         {"--keep c96a2d8b4513 a b",
-         "usage: 'c96a2d8b4513' given to --keep is not a colour: give "
+         "velstram: 'c96a2d8b4513' given to --keep is not a colour: give "
          "RRGGBB, #RRGGBB, 0xRRGGBB or 0x00RRGGBB, with a comma"},
         {"--keep c96a2d1 a b",
-         "usage: 'c96a2d1' given to --keep is not a colour: give RRGGBB, "
+         "velstram: 'c96a2d1' given to --keep is not a colour: give RRGGBB, "
          "#RRGGBB, 0xRRGGBB or 0x00RRGGBB"},
-        {"-k c96a2dzz a b", "usage: 'c96a2dzz' given to --keep is not a colour"},
-        {"-k 0x01c96a2d a b", "usage: '0x01c96a2d' given to --keep is not a colour"},
-        {"-qk 0 a b", "usage: '0' given to --keep is not a colour"},
-        {"--keep=#c9ea9d,,c96a2d a b", "usage: '' given to --keep is not a colour"},
+        {"-k c96a2dzz a b", "velstram: 'c96a2dzz' given to --keep is not a colour"},
+        {"-k 0x01c96a2d a b", "velstram: '0x01c96a2d' given to --keep is not a colour"},
+        {"-qk 0 a b", "velstram: '0' given to --keep is not a colour"},
+        {"--keep=#c9ea9d,,c96a2d a b", "velstram: '' given to --keep is not a colour"},
         {"-k 0a0a0a,1b1b1b,2c2c2c,3d3d3d,4e4e4e,5f5f5f,6a6a6a,7b7b7b,8c8c8c,9d9d9d,#aeaeae a b",
-         "usage: --keep keeps at most ten colours, not 11"},
-        {"--band 100000 a b", "usage: --band takes two colours, LOW,HIGH"},
-        {"-b c9ffff,100000 a b", "usage: --band c9ffff,100000: LOW lies above HIGH"},
-        {"--red-cast a -", "usage: '-' is no file name here"},
-        {"--contours '' b", "usage: an empty file name"},
-        {"a b", "usage: nothing to do with 'a': give a filter, --colours or --check"},
-        {"--check a --red-cast", "usage: '--check' and '--red-cast' do not go together"},
-        {"--red-cast a", "usage: '--red-cast' needs the names IN and OUT"},
-        {"a --red-cast b c", "usage: one name too many for '--red-cast': 'c'"},
-        {"--check", "usage: '--check' needs the name of a file"},
-        {"--colours --top 0 a", "usage: --top takes a count from 1 up, not '0'"},
-        {"--top 3 --check a", "usage: --top goes with --colours only"},
-        {"--replace --check a", "usage: --replace goes with a filter only"},
-        {"--report --colours a", "usage: --report goes with a filter only"},
-        {"-q --colours a", "usage: --quiet goes with a filter or --check"},
-        {"--report -q --red-cast a b", "usage: --report and --quiet do not go together"},
-        {"--quiet=yes --contours a b", "usage: '--quiet' takes no value"},
+         "velstram: --keep keeps at most ten colours, not 11"},
+        {"--band 100000 a b", "velstram: --band takes two colours, LOW,HIGH"},
+        {"-b c9ffff,100000 a b", "velstram: --band c9ffff,100000: LOW lies above HIGH"},
+        {"--red-cast a -", "velstram: '-' is no file name here"},
+        {"--contours '' b", "velstram: an empty file name"},
+        {"a b", "velstram: nothing to do with 'a': give a filter, --colours or --check"},
+        {"--check a --red-cast", "velstram: '--check' and '--red-cast' do not go together"},
+        {"--red-cast a", "velstram: '--red-cast' needs the names IN and OUT"},
+        {"a --red-cast b c", "velstram: one name too many for '--red-cast': 'c'"},
+        {"--check", "velstram: '--check' needs the name of a file"},
+        {"--colours --top 0 a", "velstram: --top takes a count from 1 up, not '0'"},
+        {"--top 3 --check a", "velstram: --top goes with --colours only"},
+        {"--replace --check a", "velstram: --replace goes with a filter only"},
+        {"--report --colours a", "velstram: --report goes with a filter only"},
+        {"-q --colours a", "velstram: --quiet goes with a filter or --check"},
+        {"--report -q --red-cast a b", "velstram: --report and --quiet do not go together"},
+        {"--quiet=yes --contours a b", "velstram: '--quiet' takes no value"},
         {"-k c96a2d --fuzz 12.5 a b", "option 1 c96a2d: a b fuzz 156"},
         {"--colours --fuzz=10% a", "colours top 16: a fuzz 1950"},
         {"--fu 100% -k 000000 --fit 2.5 a b", "option 1: a b fuzz 195075 fit 2.5"},
         {"-k 000000 --fuzz 442 a b", "option 1: a b fuzz 195364"},
-        {"-k 000000 --f 3 a b", "usage: option '--f' is ambiguous: --fuzz or --fit?"},
+        {"-k 000000 --f 3 a b", "velstram: option '--f' is ambiguous: --fuzz or --fit?"},
         {"-k 000000 --fuzz 442.5 a b",
-         "usage: --fuzz takes a distance from 0 to 442, or a share of the colour cube's "
+         "velstram: --fuzz takes a distance from 0 to 442, or a share of the colour cube's "
          "diagonal from 0% to 100%, not '442.5'"},
-        {"-k 000000 --fuzz 100.5% a b", "usage: --fuzz takes a distance from 0 to 442"},
-        {"-k 000000 --fuzz 1e2 a b", "usage: --fuzz takes a distance from 0 to 442"},
-        {"-k 000000 --fuzz=-1 a b", "usage: --fuzz takes a distance from 0 to 442"},
-        {"-k 000000 --fuzz % a b", "usage: --fuzz takes a distance from 0 to 442"},
-        {"--fuzz 3 -b 100000,c9ffff a b", "usage: --fuzz goes with --keep or --colours only"},
-        {"--check --fuzz 3 a", "usage: --fuzz goes with --keep or --colours only"},
-        {"--fit 3 --fuzz 3 --colours a", "usage: --fit goes with --keep and --fuzz only"},
-        {"-k 000000 --fit 3 a b", "usage: --fit needs --fuzz"},
+        {"-k 000000 --fuzz 100.5% a b", "velstram: --fuzz takes a distance from 0 to 442"},
+        {"-k 000000 --fuzz 1e2 a b", "velstram: --fuzz takes a distance from 0 to 442"},
+        {"-k 000000 --fuzz=-1 a b", "velstram: --fuzz takes a distance from 0 to 442"},
+        {"-k 000000 --fuzz % a b", "velstram: --fuzz takes a distance from 0 to 442"},
+        {"--fuzz 3 -b 100000,c9ffff a b", "velstram: --fuzz goes with --keep or --colours only"},
+        {"--check --fuzz 3 a", "velstram: --fuzz goes with --keep or --colours only"},
+        {"--fit 3 --fuzz 3 --colours a", "velstram: --fit goes with --keep and --fuzz only"},
+        {"-k 000000 --fit 3 a b", "velstram: --fit needs --fuzz"},
         {"-k 000000 --fuzz 3 --fit 0 a b",
-         "usage: --fit takes a number of standard deviations above 0 and up to 10, not '0'"},
-        {"-k 000000 --fuzz 3 --fit 10.5 a b", "usage: --fit takes a number of standard deviations"},
+         "velstram: --fit takes a number of standard deviations above 0 and up to 10, not '0'"},
+        {"-k 000000 --fuzz 3 --fit 10.5 a b", "velstram: --fit takes a number of standard"},
         {"--contours a b --keep",
-         "usage: '--keep' needs a value; quote a colour that begins "
+         "velstram: '--keep' needs a value; quote a colour that begins "
          "with #, as in '#c96a2d'"},
     };
     for (const auto& [arguments, expected] : cases) {
-        const std::string found = described(read(arguments));
+        const std::string found = described(arguments);
         EXPECT_EQ(found.substr(0, expected.size()), expected) << arguments;
     }
 }

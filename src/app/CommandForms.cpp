@@ -53,16 +53,22 @@ bool swatchesWanted() {
 
 }  // namespace
 
-int usageError(std::ostream& err, std::string_view problem) {
-    err << "velstram: " + std::string(problem) + "\nTry 'velstram --help'.\n" << std::flush;
-    return 2;
+void misuse(std::string_view problem) {
+    throw RunEnded{{"velstram: " + std::string(problem), "Try 'velstram --help'."}, 2, false};
+}
+
+int guardedCommand(std::ostream& err, const std::function<int()>& work) {
+    std::istringstream none;
+    Console console(none, err, [] {});
+    int status = 0;
+    const int stopped = guardedRun(console, [&] { status = work(); });
+    return stopped != 0 ? stopped : status;
 }
 
 int runFilter(const CommandForm& form, std::ostream& out, std::ostream& err) {
     const JobOrder& order = form.order;
     if (platform::sameFile(order.input, order.output)) {
-        return usageError(
-            err, "'" + shown(order.output) + "' is the input file itself; name another output");
+        misuse("'" + shown(order.output) + "' is the input file itself; name another output");
     }
     platform::installInterruptHandlers();
     CommandConsole console(form.report && !form.quiet ? &out : nullptr, err, order.input);

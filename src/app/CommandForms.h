@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "dialogue/JobOrder.h"
+#include "dialogue/RunEnded.h"
 
 // One use of the program from the command line, settled from its arguments: a filter run
 // from IN to OUT, the colour census of IN, or the check of several inputs. None of them
@@ -25,12 +27,16 @@ struct CommandForm {
     bool report = false;
 };
 
-// Names the problem with the arguments on err and points to the help; returns 2.
-int usageError(std::ostream& err, std::string_view problem);
+// A misuse of the arguments stops the command before any file is touched: its stop names the
+// problem behind the program's name and points to the help, with status 2.
+[[noreturn]] void misuse(std::string_view problem);
+// Runs one command and gives its exit status: that of the work, or of a stop that no file's
+// run took (a misuse), said on err as it is.
+int guardedCommand(std::ostream& err, const std::function<int()>& work);
 
-// Each returns the exit status: 0 done, 1 a file could not be read or written; 2 when a
-// filter run's output is its input. The census and the check are their standard output, so
-// a failed write there is 1; a filter's output in place keeps 0, its summary line lost.
+// Each returns the exit status: 0 done, 1 a file could not be read or written; a filter run
+// whose output is its input is a misuse. The census and the check are their standard output,
+// so a failed write there is 1; a filter's output in place keeps 0, its summary line lost.
 int runFilter(const CommandForm& form, std::ostream& out, std::ostream& err);
 int showColours(const CommandForm& form, std::ostream& out, std::ostream& err);
 int checkFiles(const CommandForm& form, std::ostream& out, std::ostream& err);

@@ -10,7 +10,6 @@
 
 #include "app/StandardOutput.h"
 #include "dialogue/ColourAnswer.h"
-#include "dialogue/RunEnded.h"
 #include "filters/PixelFilter.h"
 
 namespace {
@@ -112,12 +111,6 @@ Exit status:
 
 constexpr size_t kMostKeptColours = PixelFilter::kKeys;
 constexpr uint32_t kMostShown = uint32_t{1} << 24;
-
-// A misuse refuses the whole command: its stop names the problem, with status 2, and points
-// to the help rather than say "exiting program".
-[[noreturn]] void misuse(std::string problem) {
-    throw RunEnded{{std::move(problem)}, 2, false};
-}
 
 struct Option {
     std::string_view name;  // the long name, without "--"
@@ -513,30 +506,23 @@ int runForm(const CommandForm& form, std::ostream& out, std::ostream& err) {
 }  // namespace
 
 ReadArguments readArguments(const std::vector<std::string_view>& arguments) {
-    try {
-        return ArgumentReader(arguments).read();
-    } catch (const RunEnded& stop) {
-        ReadArguments refused;
-        refused.answer = ReadArguments::Answer::Misuse;
-        refused.problem = stop.lines.front();
-        return refused;
-    }
+    return ArgumentReader(arguments).read();
 }
 
 int answerArguments(const std::vector<std::string_view>& arguments, std::ostream& out,
                     std::ostream& err) {
-    ReadArguments read = readArguments(arguments);
-    switch (read.answer) {
-        case ReadArguments::Answer::Help:
-            out << kUsage << kHelp;
-            return printedWhole(out, err) ? 0 : 1;
-        case ReadArguments::Answer::Version:
-            out << "velstram " << VELSTRAM_VERSION << '\n';
-            return printedWhole(out, err) ? 0 : 1;
-        case ReadArguments::Answer::Misuse:
-            return usageError(err, read.problem);
-        case ReadArguments::Answer::Run:
-            break;
-    }
-    return runForm(read.form, out, err);
+    return guardedCommand(err, [&] {
+        ReadArguments read = readArguments(arguments);
+        switch (read.answer) {
+            case ReadArguments::Answer::Help:
+                out << kUsage << kHelp;
+                return printedWhole(out, err) ? 0 : 1;
+            case ReadArguments::Answer::Version:
+                out << "velstram " << VELSTRAM_VERSION << '\n';
+                return printedWhole(out, err) ? 0 : 1;
+            case ReadArguments::Answer::Run:
+                break;
+        }
+        return runForm(read.form, out, err);
+    });
 }

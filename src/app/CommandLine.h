@@ -7,14 +7,13 @@
 
 #include "app/CommandForms.h"
 
-// The arguments as read: a command to run, the help or the version to print, or a misuse,
-// with the problem to name.
+// The arguments as read: a command to run, or the help or the version to print. A misuse
+// throws its stop instead.
 struct ReadArguments {
-    enum class Answer { Run, Help, Version, Misuse };
+    enum class Answer { Run, Help, Version };
 
     Answer answer = Answer::Run;
     CommandForm form;
-    std::string problem;
 };
 ReadArguments readArguments(const std::vector<std::string_view>& arguments);
 

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/RunEnded.h"
+
 // The input: a file opened for reading and held for the run, and the stamps that tell whether
 // it changed meanwhile. The system's part is in InputFilesPosix.cpp and InputFilesWindows.cpp.
 namespace platform {
@@ -31,9 +33,8 @@ inline bool untouched(const FileStamp& then, const FileStamp& now) {
 }
 
 // Opens an existing regular file by its name exactly as the user typed it, for reading. A
-// pipe, a device or a socket is refused without waiting for a writer. On failure returns
-// null and puts the system's reason in reason.
-std::FILE* openRegularFile(const std::string& name, std::string& reason);
+// pipe, a device or a socket is refused without waiting for a writer.
+Attempt<std::FILE*> openRegularFile(const std::string& name);
 FileStamp stampOf(std::FILE* file);
 
 // Whether name leads to an existing regular file (a world file beside an image, say).

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -17,27 +18,27 @@ int64_t nanoseconds(const struct timespec& time) {
 
 }  // namespace
 
-std::FILE* openRegularFile(const std::string& name, std::string& reason) {
+Attempt<std::FILE*> openRegularFile(const std::string& name) {
     struct stat info {};
     // A pipe or a device is told apart before it is opened, as opening one can wait or act.
     if (stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        reason = notRegularReason(info);
-        return nullptr;
+        return RunEnded{{notRegularReason(info)}};
     }
     int fd = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        reason = fd < 0 ? systemReason(errno) : notRegularReason(info);
+        RunEnded refusal{{fd < 0 ? systemReason(errno) : notRegularReason(info)}};
         if (fd >= 0) {
             close(fd);
         }
-        return nullptr;
+        return refusal;
     }
     std::FILE* file = fdopen(fd, "rb");
     if (file == nullptr) {
-        reason = systemReason(errno);
+        RunEnded refusal{{systemReason(errno)}};
         close(fd);
+        return refusal;
     }
-    return file;
+    return {file};
 }
 
 bool isRegularFile(const std::string& name) {

@@ -9,13 +9,14 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace platform {
 
-std::FILE* openRegularFile(const std::string& name, std::string& reason) {
+Attempt<std::FILE*> openRegularFile(const std::string& name) {
     std::wstring wideName = wide(name);
-    if (isFolder(wideName, reason)) {
-        return nullptr;
+    if (Refusal refusal = refusalOfFolder(wideName)) {
+        return std::move(*refusal);
     }
     // Shared for reading only, the file can be neither rewritten nor replaced during the run.
     HANDLE handle = wideName.empty()
@@ -23,21 +24,21 @@ std::FILE* openRegularFile(const std::string& name, std::string& reason) {
                         : CreateFileW(wideName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        reason = openReason(wideName.empty() ? ERROR_FILE_NOT_FOUND : GetLastError(), false);
-        return nullptr;
+        DWORD error = wideName.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
+        return RunEnded{{openReason(error, false)}};
     }
     if (GetFileType(handle) != FILE_TYPE_DISK) {
         CloseHandle(handle);
-        reason = "Not a regular file: a pipe, a device or a socket is not read";
-        return nullptr;
+        return RunEnded{{"Not a regular file: a pipe, a device or a socket is not read"}};
     }
     int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY);
     std::FILE* file = fd >= 0 ? _fdopen(fd, "rb") : nullptr;
     if (file == nullptr) {
-        reason = std::strerror(errno);
+        RunEnded refusal{{std::strerror(errno)}};
         fd >= 0 ? _close(fd) : CloseHandle(handle);
+        return refusal;
     }
-    return file;
+    return {file};
 }
 
 bool isRegularFile(const std::string& name) {

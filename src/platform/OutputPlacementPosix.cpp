@@ -20,6 +20,7 @@
 #include <cstring>
 #include <limits>
 #include <string_view>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -149,14 +150,14 @@ bool nameTempFile() {
 }
 
 // Why the output cannot be written at place, the name's or the link's target, before any file
-// is touched; empty when it can be tried. The hidden name beside it must fit too, or the run
+// is touched; nothing when it can be tried. The hidden name beside it must fit too, or the run
 // would fail once the work is done.
-std::string refusalOfName(const std::string& name, const std::string& place) {
+Refusal refusalOfName(const std::string& name, const std::string& place) {
     if (place.size() >= sizeof outputName || hiddenName(place).size() >= PATH_MAX) {
-        return systemReason(ENAMETOOLONG);
+        return RunEnded{{systemReason(ENAMETOOLONG)}};
     }
     if (isDanglingLink(name)) {
-        return "Not writing through dangling symbolic link '" + name + "'";
+        return RunEnded{{"Not writing through dangling symbolic link '" + name + "'"}};
     }
     return {};
 }
@@ -245,38 +246,43 @@ void removeLeftOvers() {
     closedir(folder);
 }
 
+Attempt<Placement> failedPlacement() {
+    return RunEnded{{systemReason(errno)}};
+}
+
 // Runs with the claim's lock held and the interrupts held back. The empty file that this
 // run's prompt created is removed first, as the name held nothing before the run; one that
 // was there before is replaced in one step, which needs a named file to rename.
-Placement putInPlace(int fd) {
+Attempt<Placement> putInPlace(int fd) {
     struct stat now {};
     bool present = lstat(outputName, &now) == 0;
     if ((present && !stillClaimed(now)) || (!present && errno != ENOENT)) {
-        return present ? Placement::NameTaken : Placement::Failed;
+        return present ? Attempt<Placement>{Placement::NameTaken} : failedPlacement();
     }
     if (present && claimCreated != 0) {
         if (unlink(outputName) != 0) {
-            return Placement::Failed;
+            return failedPlacement();
         }
         present = false;
     }
     if (hasTempName == 0 && present) {
         if (!nameTempFile() || !linkUnnamed(fd, tempName)) {
-            return Placement::Failed;
+            return failedPlacement();
         }
         hasTempName = 1;
     }
     if (present) {
-        return rename(tempName, outputName) == 0 ? Placement::Placed : Placement::Failed;
+        return rename(tempName, outputName) == 0 ? Attempt<Placement>{Placement::Placed}
+                                                 : failedPlacement();
     }
     bool linked = hasTempName != 0 ? link(tempName, outputName) == 0 : linkUnnamed(fd, outputName);
     if (!linked) {
-        return errno == EEXIST ? Placement::NameTaken : Placement::Failed;
+        return errno == EEXIST ? Attempt<Placement>{Placement::NameTaken} : failedPlacement();
     }
     if (hasTempName != 0) {
         unlink(tempName);
     }
-    return Placement::Placed;
+    return {Placement::Placed};
 }
 
 }  // namespace
@@ -293,22 +299,20 @@ void atInterrupt::removeOutput() {
     removeOwnEmptyFile();
 }
 
-Claim claimOutput(const std::string& name, std::string& reason, bool replace, bool reserve) {
+Attempt<Claim> claimOutput(const std::string& name, bool replace, bool reserve) {
     std::string place = placeOf(name);
     struct stat info {};
-    reason = refusalOfName(name, place);
-    if (!reason.empty()) {
-        return Claim::Refused;
+    if (Refusal refusal = refusalOfName(name, place)) {
+        return std::move(*refusal);
     }
     if (stat(place.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        reason = notRegularReason(info);
-        return S_ISDIR(info.st_mode) ? Claim::Refused : Claim::NotRegular;
+        return S_ISDIR(info.st_mode) ? Attempt<Claim>(RunEnded{{notRegularReason(info)}})
+                                     : Attempt<Claim>{Claim::NotRegular};
     }
     // The output is written beside its name, so a folder that takes no new file is refused
     // here rather than after the whole input has been read.
     if (access(folderOf(place).c_str(), W_OK | X_OK) != 0) {
-        reason = systemReason(errno);
-        return Claim::Refused;
+        return RunEnded{{systemReason(errno)}};
     }
     HeldInterrupts held;
     int fd = -1;
@@ -322,19 +326,21 @@ Claim claimOutput(const std::string& name, std::string& reason, bool replace, bo
     }
     if (fd < 0 && !reserve && errno == ENOENT && lstat(place.c_str(), &info) != 0) {
         claimFreeName(place);
-        return Claim::Taken;
+        return {Claim::Taken};
     }
-    bool known = fd >= 0 && fstat(fd, &info) == 0;
-    reason = systemReason(errno);
-    Claim claim = !known                          ? Claim::Refused
-                  : !S_ISREG(info.st_mode)        ? Claim::NotRegular
-                  : info.st_size != 0 && !replace ? Claim::HoldsData
-                                                  : Claim::Taken;
-    if (claim != Claim::Taken) {
+    if (fd < 0 || fstat(fd, &info) != 0) {
+        RunEnded refusal{{systemReason(errno)}};
         if (fd >= 0) {
             close(fd);
         }
-        return claim;
+        return refusal;
+    }
+    Claim claim = !S_ISREG(info.st_mode)          ? Claim::NotRegular
+                  : info.st_size != 0 && !replace ? Claim::HoldsData
+                                                  : Claim::Taken;
+    if (claim != Claim::Taken) {
+        close(fd);
+        return {claim};
     }
     claimFreeName(place);
     claimFd = fd;
@@ -344,10 +350,10 @@ Claim claimOutput(const std::string& name, std::string& reason, bool replace, bo
     claimedSize = info.st_size;
     claimedModified = info.st_mtim;
     claimCreated = created ? 1 : 0;
-    return claim;
+    return {claim};
 }
 
-std::FILE* createOutput(std::string& reason) {
+Attempt<std::FILE*> createOutput() {
     HeldInterrupts held;
     if (hasClaim != 0) {
         removeLeftOvers();
@@ -363,38 +369,36 @@ std::FILE* createOutput(std::string& reason) {
     }
     std::FILE* file = fd >= 0 ? fdopen(fd, "wb") : nullptr;
     if (file == nullptr) {
-        reason = systemReason(hasClaim != 0 ? errno : ENOENT);
+        RunEnded refusal{{systemReason(hasClaim != 0 ? errno : ENOENT)}};
         if (fd >= 0) {
             close(fd);
         }
         abandonOutput(nullptr);
+        return refusal;
     }
-    return file;
+    return {file};
 }
 
-Placement placeOutput(std::FILE* output, std::string& reason) {
+Attempt<Placement> placeOutput(std::FILE* output) {
     // Every byte has reached the file once the flush succeeds, so closing has nothing left to
     // report. A name claimed while it held nothing has no file to lock: the link that puts
     // the output there fails if another file took it.
     if (std::fflush(output) != 0 || std::ferror(output) != 0 ||
         (claimFd >= 0 && flock(claimFd, LOCK_EX) != 0)) {
-        reason = systemReason(errno);
+        Attempt<Placement> failed = failedPlacement();
         static_cast<void>(std::fclose(output));
-        return Placement::Failed;
+        return failed;
     }
-    Placement placement = Placement::Failed;
-    {
+    Attempt<Placement> placement = [fd = fileno(output)] {
         HeldInterrupts held;
-        placement = putInPlace(fileno(output));
-        if (placement == Placement::Failed) {
-            reason = systemReason(errno);
-        }
-        if (placement == Placement::Placed) {
+        Attempt<Placement> placed = putInPlace(fd);
+        if (!placed.refusal && placed.value == Placement::Placed) {
             hasTempName = 0;
             outputInPlace = 1;
             releaseClaim();
         }
-    }
+        return placed;
+    }();
     static_cast<void>(std::fclose(output));
     return placement;
 }

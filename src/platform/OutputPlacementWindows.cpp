@@ -12,6 +12,7 @@
 #include <cstring>
 #include <limits>
 #include <string_view>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -150,14 +151,18 @@ HANDLE createTempFile() {
 // The claimed file, emptied of this run's reservation, gets the output by a move that fails
 // if another file took the name meanwhile; a file that was there before is replaced in one
 // step, and stays whole if that fails.
-Placement putInPlace() {
+Attempt<Placement> failedPlacement() {
+    return RunEnded{{systemReason(GetLastError())}};
+}
+
+Attempt<Placement> putInPlace() {
     bool held = claimHandle != INVALID_HANDLE_VALUE;
     if (held && !stillClaimed()) {
-        return Placement::NameTaken;
+        return {Placement::NameTaken};
     }
     bool replace = held && !isSet(claimCreated);
     if (held && !replace && !removeOwnEmptyFile()) {
-        return Placement::Failed;
+        return failedPlacement();
     }
     releaseClaim();
     SetFileAttributesW(tempName.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -166,11 +171,12 @@ Placement putInPlace() {
                                REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
                 : MoveFileExW(tempName.c_str(), outputName.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
     if (moved) {
-        return Placement::Placed;
+        return {Placement::Placed};
     }
     DWORD error = GetLastError();
-    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? Placement::NameTaken
-                                                                       : Placement::Failed;
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS
+               ? Attempt<Placement>{Placement::NameTaken}
+               : failedPlacement();
 }
 
 }  // namespace
@@ -187,15 +193,14 @@ void atInterrupt::removeOutput() {
     releaseClaim();
 }
 
-Claim claimOutput(const std::string& name, std::string& reason, bool replace, bool reserve) {
+Attempt<Claim> claimOutput(const std::string& name, bool replace, bool reserve) {
     // A name that reaches MAX_PATH in full is written all the same, as is the file beside it.
     std::wstring wideName = reachable(fullPath(wide(name)));
     if (wideName.size() - folderEnd(wideName) > kLongestName) {
-        reason = systemReason(ERROR_FILENAME_EXCED_RANGE);
-        return Claim::Refused;
+        return RunEnded{{systemReason(ERROR_FILENAME_EXCED_RANGE)}};
     }
-    if (isFolder(wideName, reason)) {
-        return Claim::Refused;
+    if (Refusal refusal = refusalOfFolder(wideName)) {
+        return std::move(*refusal);
     }
     // What the name holds is told first, so that a file held by this run as its input, or by
     // another program, is still reported for what it is.
@@ -203,7 +208,7 @@ Claim claimOutput(const std::string& name, std::string& reason, bool replace, bo
     bool disk = true;
     if (recordOf(wideName, info, disk) &&
         (!disk || ((info.nFileSizeHigh != 0 || info.nFileSizeLow != 0) && !replace))) {
-        return disk ? Claim::HoldsData : Claim::NotRegular;
+        return {disk ? Claim::HoldsData : Claim::NotRegular};
     }
     // Held for writing and shared for reading only, the file stops any other run's claim.
     constexpr DWORD kAccess = GENERIC_WRITE | DELETE;
@@ -221,13 +226,12 @@ Claim claimOutput(const std::string& name, std::string& reason, bool replace, bo
     }
     bool free = file == INVALID_HANDLE_VALUE && !reserve && GetLastError() == ERROR_FILE_NOT_FOUND;
     if (file == INVALID_HANDLE_VALUE && !free) {
-        reason = openReason(GetLastError(), true);
-        return Claim::Refused;
+        return RunEnded{{openReason(GetLastError(), true)}};
     }
     if (file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info) == 0) {
-        reason = systemReason(GetLastError());
+        RunEnded refusal{{systemReason(GetLastError())}};
         CloseHandle(file);
-        return Claim::Refused;
+        return refusal;
     }
     releaseClaim();
     outputName = fullPath(wideName);
@@ -238,39 +242,36 @@ Claim claimOutput(const std::string& name, std::string& reason, bool replace, bo
     InterlockedExchange(&claimCreated, created ? 1 : 0);
     InterlockedExchange(&outputInPlace, 0);
     InterlockedExchange(&hasClaim, 1);
-    return Claim::Taken;
+    return {Claim::Taken};
 }
 
-std::FILE* createOutput(std::string& reason) {
+Attempt<std::FILE*> createOutput() {
     HANDLE file = isSet(hasClaim) ? createTempFile() : INVALID_HANDLE_VALUE;
     if (file == INVALID_HANDLE_VALUE) {
-        reason = systemReason(GetLastError());
+        RunEnded refusal{{systemReason(GetLastError())}};
         abandonOutput(nullptr);
-        return nullptr;
+        return refusal;
     }
     InterlockedExchange(&hasTempName, 1);
     int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), 0);
     std::FILE* output = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
     if (output == nullptr) {
-        reason = std::strerror(errno);
+        RunEnded refusal{{std::strerror(errno)}};
         fd >= 0 ? _close(fd) : CloseHandle(file);
         abandonOutput(nullptr);
+        return refusal;
     }
-    return output;
+    return {output};
 }
 
-Placement placeOutput(std::FILE* output, std::string& reason) {
+Attempt<Placement> placeOutput(std::FILE* output) {
     bool written = std::fflush(output) == 0 && std::ferror(output) == 0;
     int flushError = errno;
     if (std::fclose(output) != 0 || !written) {
-        reason = std::strerror(written ? errno : flushError);
-        return Placement::Failed;
+        return RunEnded{{std::strerror(written ? errno : flushError)}};
     }
-    Placement placement = putInPlace();
-    if (placement == Placement::Failed) {
-        reason = systemReason(GetLastError());
-    }
-    if (placement == Placement::Placed) {
+    Attempt<Placement> placement = putInPlace();
+    if (!placement.refusal && placement.value == Placement::Placed) {
         InterlockedExchange(&hasTempName, 0);
         InterlockedExchange(&outputInPlace, 1);
     }

@@ -10,10 +10,12 @@ bool inputIsConsole() {
     return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
 }
 
-bool isFolder(const std::wstring& name, std::string& reason) {
+Refusal refusalOfFolder(const std::wstring& name) {
     DWORD attributes = GetFileAttributesW(name.c_str());
-    reason = std::strerror(EISDIR);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return {};
+    }
+    return RunEnded{{std::strerror(EISDIR)}};
 }
 
 bool isSet(volatile LONG& flag) {

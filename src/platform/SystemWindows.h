@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/RunEnded.h"
+
 // What the Windows parts of the jobs share: names in UTF-16, the system's reasons, and what
 // it records of a file.
 namespace platform {
@@ -19,7 +21,7 @@ std::string systemReason(DWORD error);
 // The reason an open failed, for reading or for writing.
 std::string openReason(DWORD error, bool writing);
 // Opening a folder fails with a reason that does not say it is one.
-bool isFolder(const std::wstring& name, std::string& reason);
+Refusal refusalOfFolder(const std::wstring& name);
 // Opening without access reads what the system records of a file while any other program
 // has it open, however it shares it.
 bool recordOf(const std::wstring& name, BY_HANDLE_FILE_INFORMATION& record, bool& disk);

@@ -20,10 +20,11 @@ void InputFile::askName(Console& console) {
 }
 
 Refusal InputFile::hold() {
-    std::string reason;
-    file_.reset(platform::openRegularFile(name, reason));
-    if (!file_) {
-        return RunEnded{{cannotOpen(name), reason}};
+    auto [file, refusal] = platform::openRegularFile(name);
+    file_.reset(file);
+    if (refusal) {
+        refusal->lines.insert(refusal->lines.begin(), cannotOpen(name));
+        return refusal;
     }
     stamp_ = platform::stampOf(file_.get());
     size_ = static_cast<uint64_t>(std::max<int64_t>(stamp_.size, 0));

@@ -18,16 +18,17 @@ Refusal OutputFile::open() {
     if (file_ != nullptr) {
         return failed_ ? Refusal(RunEnded{}) : Refusal();
     }
-    std::string reason;
-    file_ = platform::createOutput(reason);
+    auto [file, refusal] = platform::createOutput();
+    file_ = file;
     used_ = 0;
     claimed_ = file_ != nullptr;
-    if (file_ == nullptr) {
-        failed_ = true;
-        return RunEnded{{cannotOpen(name), reason}};
+    if (refusal) {
+        failed_ = RunEnded{};
+        refusal->lines.insert(refusal->lines.begin(), cannotOpen(name));
+        return refusal;
     }
     buffer_.resize(kBufferSize);
-    failed_ = false;
+    failed_.reset();
     return {};
 }
 
@@ -42,8 +43,18 @@ void OutputFile::askName(Console& console) {
 }
 
 Refusal OutputFile::claim(bool replace, bool reserve) {
-    std::string reason;
-    switch (platform::claimOutput(name, reason, replace, reserve)) {
+    auto [claim, refusal] = platform::claimOutput(name, replace, reserve);
+    if (refusal) {
+        // A command says a failure in one line; the dialogue keeps its own two.
+        std::vector<std::string>& lines = refusal->lines;
+        if (!reserve) {
+            lines.back() = "cannot open " + name + ": " + lines.back();
+        } else {
+            lines.insert(lines.begin(), cannotOpen(name));
+        }
+        return refusal;
+    }
+    switch (claim) {
         case platform::Claim::Taken:
             claimed_ = true;
             return {};
@@ -52,33 +63,27 @@ Refusal OutputFile::claim(bool replace, bool reserve) {
                              (reserve ? "**" : " without --replace**")}};
         case platform::Claim::NotRegular:
             return RunEnded{{"**" + name + " is not a regular file and will not be written**"}};
-        case platform::Claim::Refused:
-            break;
     }
-    // A command says a failure in one line; the dialogue keeps its own two.
-    if (!reserve) {
-        return RunEnded{{"cannot open " + name + ": " + reason}};
-    }
-    return RunEnded{{cannotOpen(name), reason}};
+    return {};
 }
 
-bool OutputFile::endStage() {
+Refusal OutputFile::endStage() {
     flush();
-    return file_ != nullptr && !failed_;
+    return file_ != nullptr ? failed_ : RunEnded{};
 }
 
-platform::Placement OutputFile::place() {
-    if (!endStage()) {
-        return platform::Placement::Failed;
+Attempt<platform::Placement> OutputFile::keep() {
+    if (Refusal refusal = endStage()) {
+        return std::move(*refusal);
     }
-    platform::Placement placement = platform::placeOutput(std::exchange(file_, nullptr), failure_);
-    claimed_ = placement != platform::Placement::Placed;
+    Attempt<platform::Placement> placement = platform::placeOutput(std::exchange(file_, nullptr));
+    claimed_ = placement.refusal || placement.value != platform::Placement::Placed;
     return placement;
 }
 
 bool OutputFile::discard() {
     used_ = 0;
-    failed_ = true;
+    failed_ = RunEnded{};
     if (!claimed_ && file_ == nullptr) {
         return true;
     }
@@ -89,8 +94,7 @@ bool OutputFile::discard() {
 void OutputFile::flush() {
     if (used_ > 0 && file_ != nullptr && !failed_ &&
         std::fwrite(buffer_.data(), 1, used_, file_) != used_) {
-        failed_ = true;
-        failure_ = std::strerror(errno);  // NOLINT(concurrency-mt-unsafe): one thread
+        failed_ = RunEnded{{std::strerror(errno)}};  // NOLINT(concurrency-mt-unsafe): one thread
     }
     used_ = 0;
 }

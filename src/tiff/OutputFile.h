@@ -13,7 +13,8 @@ class Console;
 
 // The output image, appended to through a large buffer. It is written into a file of its
 // own and goes to its name only when complete, so a run that does not finish, however it
-// ends, leaves the name as it found it.
+// ends, leaves the name as it found it. It is the one owner of that file: keep() puts it at
+// its name, discard() (or the end of its life) removes it.
 class OutputFile {
   public:
     std::string name;
@@ -32,12 +33,11 @@ class OutputFile {
     // Starts a stage: the first creates the file written into, the others append to it. On
     // failure says "**Cannot open" with the system's reason.
     Refusal open();
-    // Ends a stage, reporting whether every byte so far reached the file.
-    bool endStage();
-    // Puts the complete output at its name.
-    platform::Placement place();
-    // The system's reason for the last failed write or placement.
-    const std::string& failure() const { return failure_; }
+    // Ends a stage: nothing when every byte so far reached the file, else the refusal with
+    // the system's reason for the write that failed.
+    Refusal endStage();
+    // Puts the complete output at its name; a refusal gives the system's reason.
+    Attempt<platform::Placement> keep();
     // Removes what a run that did not finish had written; false when that failed.
     bool discard();
 
@@ -60,6 +60,7 @@ class OutputFile {
     bool claimed_ = false;
     std::vector<uint8_t> buffer_;
     size_t used_{};
-    bool failed_ = true;
-    std::string failure_;
+    // Set while nothing is open, or once a write failed: the stage goes on without writing,
+    // and its end gives this refusal.
+    Refusal failed_ = RunEnded{};
 };

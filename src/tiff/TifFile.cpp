@@ -54,18 +54,14 @@ void TifFile::openOutput() {
 }
 
 void TifFile::closeOutput() {
-    if (!output.endStage()) {
-        failWrite();
+    if (Refusal refusal = output.endStage()) {
+        failOutput("Writing the output file " + output.name + " failed", *refusal);
     }
 }
 
-void TifFile::failWrite() {
-    failOutput("Writing the output file " + output.name + " failed");
-}
-
 // The system's reason comes first: discarding may fail for a reason of its own.
-void TifFile::failOutput(const std::string& what) {
-    const std::string reason = output.failure().empty() ? "" : ": " + output.failure();
+void TifFile::failOutput(const std::string& what, const RunEnded& why) {
+    const std::string reason = why.lines.empty() ? "" : ": " + why.lines.back();
     fail(what + reason + "; " +
          (output.discard() ? "nothing was written" : "what was written could not be removed"));
 }
@@ -76,12 +72,11 @@ void TifFile::placeOutput() {
     if (!input.unchanged()) {
         fail("The input file " + input.name + " was changed during the run; nothing was written");
     }
-    switch (output.place()) {
-        case platform::Placement::Placed:
-            return;
-        case platform::Placement::NameTaken:
-            fail("Another file now holds the name " + output.name + "; nothing was written");
-        case platform::Placement::Failed:
-            failOutput("The output could not be put in place as " + output.name);
+    auto [placement, refusal] = output.keep();
+    if (refusal) {
+        failOutput("The output could not be put in place as " + output.name, *refusal);
+    }
+    if (placement == platform::Placement::NameTaken) {
+        fail("Another file now holds the name " + output.name + "; nothing was written");
     }
 }

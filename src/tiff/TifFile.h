@@ -119,8 +119,7 @@ class TifFile {
     void openInput();
     void openOutput();
     void closeOutput();
-    [[noreturn]] void failWrite();
-    [[noreturn]] void failOutput(const std::string& what);
+    [[noreturn]] void failOutput(const std::string& what, const RunEnded& why);
     void placeOutput();
     void checkInputIntact();
     [[noreturn]] void fail(std::string_view reason);

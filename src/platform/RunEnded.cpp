@@ -1,4 +1,4 @@
-#include "dialogue/RunEnded.h"
+#include "platform/RunEnded.h"
 
 #include <utility>
 
