@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "dialogue/JobOrder.h"
-#include "dialogue/RunEnded.h"
+#include "platform/RunEnded.h"
 
 // One use of the program from the command line, settled from its arguments: a filter run
 // from IN to OUT, the colour census of IN, or the check of several inputs. None of them

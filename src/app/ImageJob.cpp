@@ -10,8 +10,8 @@
 #include "advice/Cure.h"
 #include "advice/Warnings.h"
 #include "app/ColourCensus.h"
-#include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
+#include "platform/RunEnded.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "dialogue/RunEnded.h"
+#include "platform/RunEnded.h"
 
 class Console;
 

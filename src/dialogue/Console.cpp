@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "dialogue/RunEnded.h"
+#include "platform/RunEnded.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "dialogue/RunEnded.h"
+#include "platform/RunEnded.h"
 
 class Console;
 

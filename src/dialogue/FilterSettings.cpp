@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "dialogue/RunEnded.h"
+#include "platform/RunEnded.h"
 
 namespace {
 

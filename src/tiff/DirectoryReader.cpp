@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "dialogue/RunEnded.h"
 #include "platform/Narrow.h"
+#include "platform/RunEnded.h"
 #include "tiff/TifFile.h"
 #include "tiff/TiffDirectory.h"
 

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
+#include "platform/RunEnded.h"
 #include "tiff/DirectoryTags.h"
 #include "tiff/PageChain.h"
 #include "tiff/TifFile.h"

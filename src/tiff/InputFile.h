@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
+#include "platform/RunEnded.h"
 #include "tiff/FileHandle.h"
 
 class Console;

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
+#include "platform/RunEnded.h"
 
 class Console;
 

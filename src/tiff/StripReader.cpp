@@ -1,7 +1,7 @@
 #include <string>
 
-#include "dialogue/RunEnded.h"
 #include "platform/Narrow.h"
+#include "platform/RunEnded.h"
 #include "tiff/PixelBytes.h"
 #include "tiff/TifFile.h"
 

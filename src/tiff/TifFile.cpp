@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "dialogue/RunEnded.h"
 #include "platform/Platform.h"
+#include "platform/RunEnded.h"
 
 TifFile::TifFile(Console& console) : console_(console) {
     settings.showBanner(console);
