@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr std::array<uint8_t, 4> kLittleEndianMagic = {0x49, 0x49, 0x2A, 0x00};
 constexpr uint64_t kHeaderSize = 8;
 
 // What the report shows of an entry, and keeps in the member it names.
@@ -76,7 +75,8 @@ void TifFile::readHeader() {
     if (input.size() < kHeaderSize) {
         fail("The file ends inside its 8-byte header");
     }
-    if (!std::equal(kLittleEndianMagic.begin(), kLittleEndianMagic.end(), header_bytes.begin())) {
+    if (!TiffHeader::of(header_bytes[0], header_bytes[1], header_bytes[2], header_bytes[3])
+             .classicLittleEndian()) {
         refuseHeader();
     }
     idf_offset = littleEndian32(header_bytes[4], header_bytes[5], header_bytes[6], header_bytes[7]);

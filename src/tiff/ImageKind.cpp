@@ -12,6 +12,7 @@
 #include "tiff/DirectoryTags.h"
 #include "tiff/PageChain.h"
 #include "tiff/TifFile.h"
+#include "tiff/TiffDirectory.h"
 
 // A file of another kind than uncompressed 8-bit RGB in strips is refused before a strip is
 // read: filtered, its bytes would come out as garbage. The refusal names the kind in a
@@ -225,18 +226,15 @@ void TifFile::refuse(ImageKind kind, std::vector<std::string> lines) {
 // The dialogue's header check says its line first, whatever the header; a command says of a
 // BigTIFF or a big-endian TIFF only what is true of it, from the line that names its kind.
 void TifFile::refuseHeader() {
-    const bool littleEndian = header_bytes[0] == 0x49 && header_bytes[1] == 0x49;
-    const bool bigEndian = header_bytes[0] == 0x4D && header_bytes[1] == 0x4D;
-    const uint32_t version = bigEndian ? littleEndian16(header_bytes[3], header_bytes[2])
-                                       : littleEndian16(header_bytes[2], header_bytes[3]);
-    const bool foreign =
-        (littleEndian && version == 43) || (bigEndian && (version == 42 || version == 43));
+    const TiffHeader header =
+        TiffHeader::of(header_bytes[0], header_bytes[1], header_bytes[2], header_bytes[3]);
+    const bool foreign = header.tiff && !header.classicLittleEndian();
     std::vector<std::string> lines;
     if (!foreign || !ordered_) {
         lines.emplace_back("not a valid little endian TIF file");
     }
     if (foreign) {
-        refuse(foreignKind(bigEndian, version == 43), lines);
+        refuse(foreignKind(header.bigEndian, header.bigTiff), lines);
     }
     endRun(std::move(lines));
 }

@@ -43,13 +43,10 @@ std::vector<ChainPage> readPageChain(InputFile& file) {
     file.rewind();
     const uint8_t order = file.readByte();
     const uint8_t sameOrder = file.readByte();
-    const uint8_t low = file.readByte();
-    const uint8_t high = file.readByte();
-    const bool bigEndian = order == 'M';
-    const uint32_t version = bigEndian ? littleEndian16(high, low) : littleEndian16(low, high);
-    if (file.size() >= 16 && order == sameOrder && (bigEndian || order == 'I') &&
-        (version == 42 || version == 43)) {
-        TiffDirectory directory(file, file.size(), bigEndian, version == 43);
+    const uint8_t first = file.readByte();
+    const TiffHeader header = TiffHeader::of(order, sameOrder, first, file.readByte());
+    if (file.size() >= 16 && header.tiff) {
+        TiffDirectory directory(file, file.size(), header.bigEndian, header.bigTiff);
         directory.walk(directory.firstDirectory(), false,
                        [&](const WalkedDirectory& walked) { addPage(directory, walked, pages); });
     }

@@ -46,6 +46,17 @@ uint32_t numberFormat(uint16_t type) {
 
 }  // namespace
 
+TiffHeader TiffHeader::of(uint8_t order, uint8_t sameOrder, uint8_t first, uint8_t second) {
+    TiffHeader header;
+    header.bigEndian = order == 'M';
+    const uint32_t version =
+        header.bigEndian ? littleEndian16(second, first) : littleEndian16(first, second);
+    header.tiff = order == sameOrder && (header.bigEndian || order == 'I') &&
+                  (version == 42 || version == 43);
+    header.bigTiff = version == 43;
+    return header;
+}
+
 unsigned fieldTypeSize(uint16_t type) {
     return type < kFieldTypes.size() ? kFieldTypes[type].size : 0;
 }

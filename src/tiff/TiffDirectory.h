@@ -11,6 +11,18 @@
 
 class InputFile;
 
+// What a file's first four bytes say of it: a TIFF when its two order bytes agree ("II" or
+// "MM") and its version is 42 (classic) or 43 (BigTIFF), and then its byte order and kind.
+struct TiffHeader {
+    bool tiff = false;
+    bool bigEndian = false;
+    bool bigTiff = false;
+
+    static TiffHeader of(uint8_t order, uint8_t sameOrder, uint8_t first, uint8_t second);
+    // The one kind this program filters.
+    bool classicLittleEndian() const { return tiff && !bigEndian && !bigTiff; }
+};
+
 // One entry of a directory as the file holds it: 8-byte counts and fields in a BigTIFF.
 struct TiffEntry {
     uint16_t tag{};

@@ -185,6 +185,7 @@ def corpus():
                                                       strips=[struct.pack("<3H", 0, 300, 0)] * 5000, extra={258: (SHORT, [16] * 3)}),
         "not_little_endian": b"MM\x00*\x00\x00\x00\x08",
         "not_a_tiff": b"\x89PNG\r\n\x1a\n" + whole[8:],
+        "byte_order_marks_disagree": b"IM" + whole[2:],
         "truncated_header": whole[:6],
         "directory_past_end": whole[:4] + struct.pack("<I", 1000) + whole[8:],
         "truncated_directory": whole[:80],
