@@ -100,14 +100,14 @@ void TifFile::readDirectory() {
 // The entries are read as the file holds them, each kept as its 12 bytes.
 void TifFile::readDirEntries() {
     TiffDirectory directory(input, input.size(), false, false);
-    NumDirEntries = narrow<int32_t>(directory.entryCount(idf_offset));
+    const TiffDirectory::Read found = directory.read(idf_offset);
+    NumDirEntries = narrow<int32_t>(found.count);
     console_.print(hexLine(" NumDirEntries in hex is:  ", static_cast<uint32_t>(NumDirEntries)));
     console_.endLine();
     if (NumDirEntries > kMostDirEntries) {
         console_.line("tag counter array limits exceeded");
     }
-    uint64_t next = 0;
-    const std::vector<TiffEntry> entries = directory.readEntries(idf_offset, next);
+    const std::vector<TiffEntry>& entries = found.entries;
     if (entries.size() < static_cast<size_t>(NumDirEntries)) {
         fail("The file ends inside the directory of " + std::to_string(NumDirEntries) +
              " entries at position " + std::to_string(idf_offset));

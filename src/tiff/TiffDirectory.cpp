@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <utility>
 
 #include "tiff/DirectoryTags.h"
 #include "tiff/InputFile.h"
@@ -89,28 +90,19 @@ uint64_t TiffDirectory::firstDirectory() {
 }
 
 std::vector<TiffEntry> TiffDirectory::readEntries() {
-    uint64_t next = 0;
-    return readEntries(firstDirectory(), next);
+    return read(firstDirectory()).entries;
 }
 
-uint64_t TiffDirectory::entryCount(uint64_t at) {
+TiffDirectory::Read TiffDirectory::read(uint64_t at) {
+    Read directory;
     if (at > fileSize_ || fileSize_ - at < countSize_) {
-        return 0;
+        return directory;
     }
     input_.seek(at);
-    return number(countSize_);
-}
-
-std::vector<TiffEntry> TiffDirectory::readEntries(uint64_t at, uint64_t& next) {
-    std::vector<TiffEntry> entries;
-    next = 0;
-    if (at > fileSize_ || fileSize_ - at < countSize_) {
-        return entries;
-    }
-    input_.seek(at);
-    const uint64_t count = number(countSize_);
+    directory.count = number(countSize_);
     const uint64_t room = (fileSize_ - at - countSize_) / entrySize_;
-    entries.resize(std::min({count, room, kMostEntries}));
+    std::vector<TiffEntry>& entries = directory.entries;
+    entries.resize(std::min({directory.count, room, kMostEntries}));
     parsed_ += entries.size() * entrySize_;
     entryBytes_ += entries.size() * entrySize_;
     for (TiffEntry& entry : entries) {
@@ -121,12 +113,12 @@ std::vector<TiffEntry> TiffDirectory::readEntries(uint64_t at, uint64_t& next) {
             entry.field[i] = input_.readByte();
         }
     }
-    const uint64_t end = at + countSize_ + std::min(count, room) * entrySize_;
-    if (count <= room && fileSize_ - end >= wordSize_) {
+    const uint64_t end = at + countSize_ + std::min(directory.count, room) * entrySize_;
+    if (directory.count <= room && fileSize_ - end >= wordSize_) {
         input_.seek(end);
-        next = number(wordSize_);
+        directory.next = number(wordSize_);
     }
-    return entries;
+    return directory;
 }
 
 bool TiffDirectory::walk(uint64_t first, bool sideDirectories, const Visitor& visitor) {
@@ -153,12 +145,14 @@ bool TiffDirectory::visit(const Pending& directory, uint64_t& next, const Visito
     if (directory.at > fileSize_ || fileSize_ - directory.at < countSize_) {
         return false;
     }
+    Read found = read(directory.at);
+    next = found.next;
     WalkedDirectory walked;
     walked.at = directory.at;
     walked.page = directory.page;
     walked.under = directory.under;
-    walked.entries = readEntries(directory.at, next);
-    walked.whole = walked.entries.size() == entryCount(directory.at);
+    walked.whole = found.entries.size() == found.count;
+    walked.entries = std::move(found.entries);
     walked.size = countSize_ + walked.entries.size() * entrySize_ + wordSize_;
     visitor(walked);
     if (walked.whole) {

@@ -58,12 +58,15 @@ class TiffDirectory {
     uint64_t firstDirectory();
     // At most 65535 entries of the first directory, as far as the file holds them.
     std::vector<TiffEntry> readEntries();
-    // How many entries the directory at at says it holds; 0 where the file ends first.
-    uint64_t entryCount(uint64_t at);
-    // At most 65535 entries of the directory at at, as far as the file holds them, and where
-    // the next directory of its chain lies: 0 for none, or where the directory runs past the
-    // file's end.
-    std::vector<TiffEntry> readEntries(uint64_t at, uint64_t& next);
+    // The directory at at: at most 65535 of its entries, as far as the file holds them; how
+    // many it says it holds (0 where the file ends first); and where the next directory of its
+    // chain lies (0 for none, or where the directory runs past the file's end).
+    struct Read {
+        std::vector<TiffEntry> entries;
+        uint64_t count{};
+        uint64_t next{};
+    };
+    Read read(uint64_t at);
     // Visits each directory of the file once: the chain from first in its order, then, with
     // sideDirectories, those its entries point to (SubIFDs, Exif, GPS, Interoperability),
     // those they point to in turn, and their chains. Directories that share bytes can make a
